@@ -1,0 +1,13 @@
+# `run_examples` evaluates every shipped example point with the built programs.
+set(OBJEVAL_EXAMPLE_PROGRAMS doorcost)
+set(example_commands "")
+foreach(program IN LISTS OBJEVAL_EXAMPLE_PROGRAMS)
+  list(APPEND example_commands
+    COMMAND ${CMAKE_COMMAND}
+      -DPROGRAM=$<TARGET_FILE:${program}>
+      -DEXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples/${program}
+      -DWORK_DIR=${PROJECT_BINARY_DIR}/example-runs/${program}
+      -P ${PROJECT_SOURCE_DIR}/cmake/run_examples.cmake)
+endforeach()
+add_custom_target(run_examples ${example_commands} USES_TERMINAL VERBATIM)
+add_dependencies(run_examples ${OBJEVAL_EXAMPLE_PROGRAMS})

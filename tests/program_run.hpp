@@ -1,0 +1,38 @@
+// Runs a built program as a caller would: in a directory of its own, with no
+// arguments, capturing its standard output and exit status.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class scratch_dir {
+ public:
+  scratch_dir();
+  ~scratch_dir();
+  scratch_dir(scratch_dir const&) = delete;
+  scratch_dir& operator=(scratch_dir const&) = delete;
+
+  std::filesystem::path const& path() const { return path_; }
+  std::filesystem::path operator/(std::string const& name) const { return path_ / name; }
+
+  void write(std::string const& name, std::string const& content) const;
+  std::optional<std::string> read(std::string const& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct program_run {
+  int exit_status = -1;  // -1 unless the program exited normally
+  std::string stdout_text;
+};
+
+program_run run_program(std::filesystem::path const& program, std::filesystem::path const& dir,
+                        std::vector<std::string> const& environment_overrides = {},
+                        std::vector<std::string> const& arguments = {});
+
+}  // namespace testing_support
