@@ -1,5 +1,5 @@
 # `run_examples` evaluates every shipped example point with the built programs.
-set(OBJEVAL_EXAMPLE_PROGRAMS doorcost)
+set(OBJEVAL_EXAMPLE_PROGRAMS doorcost quadobj)
 set(example_commands "")
 foreach(program IN LISTS OBJEVAL_EXAMPLE_PROGRAMS)
   list(APPEND example_commands
