@@ -11,4 +11,8 @@ inline constexpr std::size_t value_count = 240;
 
 float cost(std::span<float const, value_count> assignment) noexcept;
 
+// costs[p] = cost of points[p*240 .. p*240+239], bit for bit as `cost` gives
+// it. Throws std::invalid_argument unless points.size() == 240 * costs.size().
+void cost_batch(std::span<float const> points, std::span<float> costs);
+
 }  // namespace doorcost

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
+#include "frame/multiversion.hpp"
 #include "quadobj/linear_coefficients.hpp"
 #include "quadobj/pair_coefficients.hpp"
 
@@ -17,7 +18,7 @@ inline constexpr std::size_t variables = 50;
 // with x[j] into the sum, which starts as the first term itself; then the
 // linear terms fused in ascending order. `x(i)` gives x[i] widened to double.
 template <class Lane, class Widened>
-Lane sum_terms(Widened const& x) noexcept {
+OBJEVAL_INLINE Lane sum_terms(Widened const& x) {
   using std::fma;
   Lane sum = (x(0) * pair_coefficients[0][0]) * x(1);
   for (std::size_t i = 0; i < variables; ++i) {

@@ -1,0 +1,65 @@
+// Many values of one type side by side, one per point, in 64-byte registers:
+// every operation acts on each lane alone, with the rounding of a single value.
+#pragma once
+
+#include "frame/exact_arithmetic.hpp"
+#include "frame/multiversion.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+
+namespace objeval {
+
+template <class T, std::size_t Registers>
+struct lanes {
+  typedef T reg __attribute__((vector_size(64)));
+  static constexpr std::size_t per_register = 64 / sizeof(T);
+  static constexpr std::size_t width = Registers * per_register;
+
+  reg r[Registers];
+
+  lanes() = default;
+  OBJEVAL_INLINE explicit lanes(T broadcast) {
+    for (reg& x : r) x = reg{} + broadcast;
+  }
+
+  OBJEVAL_INLINE T get(std::size_t lane) const { return r[lane / per_register][lane % per_register]; }
+  OBJEVAL_INLINE void set(std::size_t lane, T value) { r[lane / per_register][lane % per_register] = value; }
+
+  OBJEVAL_INLINE friend lanes operator*(lanes const& a, T b) {
+    lanes p;
+    for (std::size_t i = 0; i < Registers; ++i) p.r[i] = a.r[i] * b;
+    return p;
+  }
+  OBJEVAL_INLINE friend lanes operator*(lanes const& a, lanes const& b) {
+    lanes p;
+    for (std::size_t i = 0; i < Registers; ++i) p.r[i] = a.r[i] * b.r[i];
+    return p;
+  }
+  OBJEVAL_INLINE friend lanes fma(lanes const& a, lanes const& b, lanes const& c) {
+    lanes s;
+    for (std::size_t i = 0; i < Registers; ++i)
+      for (std::size_t k = 0; k < per_register; ++k) s.r[i][k] = std::fma(a.r[i][k], b.r[i][k], c.r[i][k]);
+    return s;
+  }
+};
+
+// Evaluates `count` points of N floats each, a block of Lane::width points at
+// a time: the block is turned into N lanes (unused lanes hold 0), `sum` maps
+// them to one lane of results, and each result is narrowed to float.
+template <std::size_t N, class Lane, class Sum>
+OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, float* results, Sum sum) {
+  constexpr std::size_t width = Lane::width;
+  for (std::size_t first = 0; first < count; first += width) {
+    std::size_t const filled = count - first < width ? count - first : width;
+    std::array<Lane, N> slots;
+    for (std::size_t lane = 0; lane < width; ++lane)
+      for (std::size_t n = 0; n < N; ++n)
+        slots[n].set(lane, lane < filled ? static_cast<decltype(slots[n].get(0))>(points[(first + lane) * N + n]) : 0);
+    Lane const block = sum(slots);
+    for (std::size_t lane = 0; lane < filled; ++lane) results[first + lane] = static_cast<float>(block.get(lane));
+  }
+}
+
+}  // namespace objeval

@@ -1,0 +1,89 @@
+// One evaluation compiled for several instruction sets, with the best one the
+// CPU has picked at the first call. Fused multiply-adds are exact in every
+// version: the hardware instruction where there is one, the C library's
+// correctly rounded fma elsewhere, so the choice never changes a result.
+//
+// The choice reads the features the C library found at start-up instead of
+// running cpuid again: on a virtual machine each cpuid costs microseconds,
+// and a run of a program costs little more than its start-up.
+#pragma once
+
+#include <atomic>
+
+#if defined(__GNUC__)
+#define OBJEVAL_INLINE __attribute__((always_inline)) inline
+#define OBJEVAL_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define OBJEVAL_INLINE inline
+#define OBJEVAL_INLINE_LAMBDA
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(OBJEVAL_NO_MULTIVERSION)
+#define OBJEVAL_MULTIVERSION 1
+#define OBJEVAL_TARGET_V3 __attribute__((target("arch=x86-64-v3")))
+#define OBJEVAL_TARGET_V4 __attribute__((target("arch=x86-64-v4")))
+#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#if defined(__clang__)
+#define _Bool bool  // the C header's own type, which Clang's C++ lacks
+#include <sys/platform/x86.h>
+#undef _Bool
+#else
+#include <sys/platform/x86.h>
+#endif
+#define OBJEVAL_CPU_HAS(feature) CPU_FEATURE_ACTIVE(feature)
+#else
+#define OBJEVAL_CPU_HAS(feature) __builtin_cpu_supports(#feature)
+#endif
+#else
+#define OBJEVAL_MULTIVERSION 0
+#define OBJEVAL_TARGET_V3
+#define OBJEVAL_TARGET_V4
+#endif
+
+namespace objeval {
+
+enum class isa_level { baseline, x86_64_v3, x86_64_v4 };
+
+inline isa_level cpu_isa_level() noexcept {
+#if OBJEVAL_MULTIVERSION && defined(OBJEVAL_CPU_HAS)
+  bool const v3 = OBJEVAL_CPU_HAS(AVX) && OBJEVAL_CPU_HAS(AVX2) && OBJEVAL_CPU_HAS(BMI1) &&
+                  OBJEVAL_CPU_HAS(BMI2) && OBJEVAL_CPU_HAS(F16C) && OBJEVAL_CPU_HAS(FMA) &&
+                  OBJEVAL_CPU_HAS(LZCNT) && OBJEVAL_CPU_HAS(MOVBE);
+  bool const v4 = v3 && OBJEVAL_CPU_HAS(AVX512F) && OBJEVAL_CPU_HAS(AVX512BW) &&
+                  OBJEVAL_CPU_HAS(AVX512CD) && OBJEVAL_CPU_HAS(AVX512DQ) && OBJEVAL_CPU_HAS(AVX512VL);
+  return v4 ? isa_level::x86_64_v4 : v3 ? isa_level::x86_64_v3 : isa_level::baseline;
+#else
+  return isa_level::baseline;
+#endif
+}
+
+// The versions of one function; constant-initialised, so a namespace-scope
+// instance runs no constructor at start-up.
+template <class Signature>
+class versioned;
+
+template <class R, class... A>
+class versioned<R(A...)> {
+ public:
+  using function = R(A...);
+  constexpr versioned(function* v4, function* v3, function* baseline) noexcept
+      : v4_(v4), v3_(v3), baseline_(baseline) {}
+
+  R operator()(A... args) const {
+    function* chosen = chosen_.load(std::memory_order_relaxed);
+    if (chosen == nullptr) {
+      isa_level const level = cpu_isa_level();
+      chosen = level == isa_level::x86_64_v4 ? v4_ : level == isa_level::x86_64_v3 ? v3_ : baseline_;
+      chosen_.store(chosen, std::memory_order_relaxed);
+    }
+    return chosen(args...);
+  }
+
+ private:
+  function* v4_;
+  function* v3_;
+  function* baseline_;
+  mutable std::atomic<function*> chosen_{nullptr};
+};
+
+}  // namespace objeval

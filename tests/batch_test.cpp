@@ -1,0 +1,89 @@
+// The batch functions must give every point the very bits of the one-point
+// function, whatever the point holds and wherever it sits in a block.
+#include "doorcost/cost.hpp"
+#include "float_bits.hpp"
+#include "quadobj/objective.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using testing_support::hex;
+
+constexpr std::array<std::uint32_t, 14> special_bits{
+    0x00000000, 0x80000000,              // +0, -0
+    0x7f800000, 0xff800000,              // +inf, -inf
+    0x7fc00000, 0xffc00000, 0x7fa00001,  // NaNs of both signs, a signalling payload
+    0x00000001, 0x807fffff,              // subnormals
+    0x7f7fffff, 0xff7fffff,              // +-FLT_MAX
+    0x3f800000, 0x5e000000, 0x1e000000,  // 1, 2^61, 2^-67
+};
+
+// Random values, with a share of the slots replaced by special values.
+std::vector<float> points(std::size_t count, std::size_t values, double special_share, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::uniform_real_distribution<float> value(-4.0f, 4.0f);
+  std::bernoulli_distribution special(special_share);
+  std::uniform_int_distribution<std::size_t> which(0, special_bits.size() - 1);
+  std::vector<float> result(count * values);
+  for (float& v : result) v = special(engine) ? std::bit_cast<float>(special_bits[which(engine)]) : value(engine);
+  return result;
+}
+
+template <std::size_t N, class One, class Batch>
+void expect_batch_matches_one_by_one(std::vector<float> const& all, One one, Batch batch) {
+  std::size_t const count = all.size() / N;
+  std::vector<float> batched(count);
+  batch(std::span<float const>(all), std::span<float>(batched));
+  for (std::size_t p = 0; p < count; ++p) {
+    float const single = one(std::span<float const, N>(all.data() + p * N, N));
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(batched[p]), std::bit_cast<std::uint32_t>(single))
+        << "point " << p << " of " << count << ": batch " << hex(batched[p]) << ", one " << hex(single);
+  }
+}
+
+void check_doorcost(std::vector<float> const& all) {
+  expect_batch_matches_one_by_one<doorcost::value_count>(all, doorcost::cost, doorcost::cost_batch);
+}
+void check_quadobj(std::vector<float> const& all) {
+  expect_batch_matches_one_by_one<quadobj::value_count>(all, quadobj::objective, quadobj::objective_batch);
+}
+
+// Counts around the block widths: a partial block must not disturb the rest.
+TEST(Batch, DoorcostMatchesOnePointOnRandomPointsInEveryBlockPosition) {
+  for (std::size_t count : {1U, 31U, 32U, 33U, 97U}) check_doorcost(points(count, 240, 0.0, 1));
+}
+
+TEST(Batch, QuadobjMatchesOnePointOnRandomPointsInEveryBlockPosition) {
+  for (std::size_t count : {1U, 15U, 16U, 17U, 97U}) check_quadobj(points(count, 50, 0.0, 2));
+}
+
+// NaN signs and payloads follow operand order, so they pin it too.
+TEST(Batch, SpecialValuesGiveTheSameBitsIncludingNaN) {
+  for (double share : {0.002, 0.02, 0.2}) {
+    check_doorcost(points(200, 240, share, 3));
+    check_quadobj(points(200, 50, share, 4));
+  }
+}
+
+TEST(Batch, EmptyBatchIsFine) {
+  check_doorcost({});
+  check_quadobj({});
+}
+
+TEST(Batch, MismatchedSizesAreRefused) {
+  std::vector<float> values(241);
+  std::vector<float> out(1);
+  EXPECT_THROW(doorcost::cost_batch(values, out), std::invalid_argument);
+  EXPECT_THROW(quadobj::objective_batch(std::span<float const>(values).first(49), out), std::invalid_argument);
+}
+
+}  // namespace
