@@ -36,7 +36,7 @@ reversed=(-n quadobj "$build/quadobj/quadobj"
           -n "floor, N = 240" "$build/bench/latency_floor 240")
 for ((r = 0; r < rounds; r++)); do
   if ((r % 2)); then order=("${reversed[@]}"); else order=("${commands[@]}"); fi
-  hyperfine --shell=none --style none --warmup 50 --runs "$runs" \
+  hyperfine --shell=none --style none --warmup 20 --runs "$runs" \
     --export-json "$work/round-$r.json" "${order[@]}" >/dev/null
 done
 
