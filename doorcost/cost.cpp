@@ -7,7 +7,8 @@ namespace doorcost {
 namespace {
 
 OBJEVAL_INLINE float sum_of(float const* assignment) {
-  return detail::sum_terms<float>([assignment](std::size_t n) OBJEVAL_INLINE_LAMBDA { return assignment[n]; });
+  return objeval::canonical(
+      detail::sum_terms<float>([assignment](std::size_t n) OBJEVAL_INLINE_LAMBDA { return assignment[n]; }));
 }
 
 OBJEVAL_TARGET_V3 float cost_v3(float const* assignment) { return sum_of(assignment); }

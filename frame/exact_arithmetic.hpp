@@ -19,3 +19,14 @@ static_assert(std::numeric_limits<double>::is_iec559 && sizeof(double) == 8,
               "double must be IEEE 754 binary64");
 static_assert(std::numeric_limits<float>::round_style == std::round_to_nearest,
               "rounding must be to nearest");
+
+namespace objeval {
+
+// Which NaN an operation hands on when several meet differs between CPUs with
+// and without fused multiply-add hardware, and so would a NaN result's sign,
+// printed "nan" or "-nan". Every NaN result becomes the one quiet NaN.
+inline float canonical(float value) noexcept {
+  return value != value ? std::numeric_limits<float>::quiet_NaN() : value;
+}
+
+}  // namespace objeval

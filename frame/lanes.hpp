@@ -58,7 +58,8 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
       for (std::size_t n = 0; n < N; ++n)
         slots[n].set(lane, lane < filled ? static_cast<decltype(slots[n].get(0))>(points[(first + lane) * N + n]) : 0);
     Lane const block = sum(slots);
-    for (std::size_t lane = 0; lane < filled; ++lane) results[first + lane] = static_cast<float>(block.get(lane));
+    for (std::size_t lane = 0; lane < filled; ++lane)
+      results[first + lane] = canonical(static_cast<float>(block.get(lane)));
   }
 }
 

@@ -20,8 +20,18 @@
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(OBJEVAL_NO_MULTIVERSION)
 #define OBJEVAL_MULTIVERSION 1
+// A build whose own flags reach a level compiles that version with them: a
+// narrower target than the build's could not take in the shared code.
+#if defined(__AVX2__) && defined(__FMA__) && defined(__BMI2__)
+#define OBJEVAL_TARGET_V3
+#else
 #define OBJEVAL_TARGET_V3 __attribute__((target("arch=x86-64-v3")))
+#endif
+#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512DQ__) && defined(__AVX512VL__)
+#define OBJEVAL_TARGET_V4
+#else
 #define OBJEVAL_TARGET_V4 __attribute__((target("arch=x86-64-v4")))
+#endif
 #if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
 #if defined(__clang__)
 #define _Bool bool  // the C header's own type, which Clang's C++ lacks

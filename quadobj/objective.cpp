@@ -11,7 +11,8 @@ namespace {
 OBJEVAL_INLINE float value_of(float const* point) {
   std::array<double, value_count> x;
   for (std::size_t i = 0; i < value_count; ++i) x[i] = point[i];
-  return static_cast<float>(detail::sum_terms<double>([&x](std::size_t i) OBJEVAL_INLINE_LAMBDA { return x[i]; }));
+  return objeval::canonical(
+      static_cast<float>(detail::sum_terms<double>([&x](std::size_t i) OBJEVAL_INLINE_LAMBDA { return x[i]; })));
 }
 
 OBJEVAL_TARGET_V3 float objective_v3(float const* point) { return value_of(point); }
