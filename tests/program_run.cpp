@@ -1,5 +1,6 @@
 #include "program_run.hpp"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,11 +67,11 @@ std::optional<std::string> scratch_dir::read(std::string const& name) const {
   return content.str();
 }
 
-program_run run_program(std::filesystem::path const& program, std::filesystem::path const& dir,
-                        std::vector<std::string> const& environment_overrides,
-                        std::vector<std::string> const& arguments) {
+running_program start_program(std::filesystem::path const& program, std::filesystem::path const& dir,
+                              std::vector<std::string> const& environment_overrides,
+                              std::vector<std::string> const& arguments) {
   int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) throw os_error("pipe");
+  if (pipe2(pipe_ends, O_CLOEXEC) != 0) throw os_error("pipe2");
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -94,14 +95,18 @@ program_run run_program(std::filesystem::path const& program, std::filesystem::p
     throw std::system_error(spawned, std::generic_category(), "posix_spawn");
   }
 
+  return {pid, pipe_ends[0]};
+}
+
+program_run running_program::wait() {
   program_run run;
   char buffer[4096];
-  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+  for (ssize_t n; (n = read(stdout_fd_, buffer, sizeof buffer)) > 0;)
     run.stdout_text.append(buffer, static_cast<std::size_t>(n));
-  close(pipe_ends[0]);
+  close(stdout_fd_);
 
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid) throw os_error("waitpid");
+  if (waitpid(pid_, &status, 0) != pid_) throw os_error("waitpid");
   if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
   return run;
 }

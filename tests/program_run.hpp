@@ -31,8 +31,25 @@ struct program_run {
   std::string stdout_text;
 };
 
-program_run run_program(std::filesystem::path const& program, std::filesystem::path const& dir,
-                        std::vector<std::string> const& environment_overrides = {},
-                        std::vector<std::string> const& arguments = {});
+// A started program; wait() collects its output and exit status.
+class running_program {
+ public:
+  running_program(int pid, int stdout_fd) : pid_(pid), stdout_fd_(stdout_fd) {}
+  program_run wait();
+
+ private:
+  int pid_;
+  int stdout_fd_;
+};
+
+running_program start_program(std::filesystem::path const& program, std::filesystem::path const& dir,
+                              std::vector<std::string> const& environment_overrides = {},
+                              std::vector<std::string> const& arguments = {});
+
+inline program_run run_program(std::filesystem::path const& program, std::filesystem::path const& dir,
+                               std::vector<std::string> const& environment_overrides = {},
+                               std::vector<std::string> const& arguments = {}) {
+  return start_program(program, dir, environment_overrides, arguments).wait();
+}
 
 }  // namespace testing_support
