@@ -6,18 +6,15 @@
 namespace doorcost {
 namespace {
 
-OBJEVAL_INLINE float sum_of(float const* assignment) {
+constexpr auto evaluate = [](float const* assignment) OBJEVAL_INLINE_LAMBDA {
   return objeval::canonical(
       detail::sum_terms<float>([assignment](std::size_t n) OBJEVAL_INLINE_LAMBDA { return assignment[n]; }));
-}
-
-OBJEVAL_TARGET_V3 float cost_v3(float const* assignment) { return sum_of(assignment); }
-float cost_baseline(float const* assignment) { return sum_of(assignment); }
-
-constinit objeval::versioned<float(float const*)> const cost_versions{cost_v3, cost_v3, cost_baseline};
+};
 
 }  // namespace
 
-float cost(std::span<float const, value_count> assignment) noexcept { return cost_versions(assignment.data()); }
+float cost(std::span<float const, value_count> assignment) noexcept {
+  return objeval::point_versions<decltype(evaluate)>::evaluate(assignment.data());
+}
 
 }  // namespace doorcost

@@ -63,4 +63,26 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
   }
 }
 
+// The batch function of an evaluator, one version per instruction set. Sum is
+// a captureless lambda type mapping the N lanes of a block to its results.
+template <std::size_t N, class Lane, class Sum>
+class batch_versions {
+ public:
+  static void evaluate(float const* points, std::size_t count, float* results) {
+    versions_(points, count, results);
+  }
+
+ private:
+  OBJEVAL_TARGET_V4 static void v4(float const* points, std::size_t count, float* results) {
+    evaluate_blocks<N, Lane>(points, count, results, Sum{});
+  }
+  OBJEVAL_TARGET_V3 static void v3(float const* points, std::size_t count, float* results) {
+    evaluate_blocks<N, Lane>(points, count, results, Sum{});
+  }
+  static void baseline(float const* points, std::size_t count, float* results) {
+    evaluate_blocks<N, Lane>(points, count, results, Sum{});
+  }
+  static inline constinit versioned<void(float const*, std::size_t, float*)> versions_{v4, v3, baseline};
+};
+
 }  // namespace objeval

@@ -96,4 +96,18 @@ class versioned<R(A...)> {
   mutable std::atomic<function*> chosen_{nullptr};
 };
 
+// The one-point function of an evaluator. Evaluate is a captureless lambda
+// type, float(float const*). A single point is one serial chain of
+// multiply-adds, so wider vectors than x86-64-v3's would not help it.
+template <class Evaluate>
+class point_versions {
+ public:
+  static float evaluate(float const* values) { return versions_(values); }
+
+ private:
+  OBJEVAL_TARGET_V3 static float v3(float const* values) { return Evaluate{}(values); }
+  static float baseline(float const* values) { return Evaluate{}(values); }
+  static inline constinit versioned<float(float const*)> versions_{v3, v3, baseline};
+};
+
 }  // namespace objeval

@@ -1,0 +1,19 @@
+# One evaluator: the library objeval::NAME from SOURCES, and the program NAME
+# from main.cpp. RUN_PATH names the sources a run goes through besides
+# main.cpp: none of them throws, and built without exception support the
+# static program carries none of the C++ runtime.
+function(objeval_evaluator name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;RUN_PATH")
+  add_library(objeval_${name} ${arg_SOURCES})
+  add_library(objeval::${name} ALIAS objeval_${name})
+  set_target_properties(objeval_${name} PROPERTIES
+    EXPORT_NAME ${name} OUTPUT_NAME objeval_${name} POSITION_INDEPENDENT_CODE ON)
+  target_link_libraries(objeval_${name} PUBLIC objeval::frame)
+  objeval_defaults(objeval_${name})
+
+  add_executable(${name} main.cpp)
+  target_link_libraries(${name} PRIVATE objeval::${name})
+  objeval_defaults(${name})
+  objeval_static_program(${name})
+  set_source_files_properties(main.cpp ${arg_RUN_PATH} PROPERTIES COMPILE_OPTIONS -fno-exceptions)
+endfunction()
