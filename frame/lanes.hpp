@@ -13,6 +13,7 @@ namespace objeval {
 
 template <class T, std::size_t Registers>
 struct lanes {
+  using value_type = T;
   typedef T reg __attribute__((vector_size(64)));
   static constexpr std::size_t per_register = 64 / sizeof(T);
   static constexpr std::size_t width = Registers * per_register;
@@ -56,7 +57,7 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
     std::array<Lane, N> slots;
     for (std::size_t lane = 0; lane < width; ++lane)
       for (std::size_t n = 0; n < N; ++n)
-        slots[n].set(lane, lane < filled ? static_cast<decltype(slots[n].get(0))>(points[(first + lane) * N + n]) : 0);
+        slots[n].set(lane, lane < filled ? static_cast<typename Lane::value_type>(points[(first + lane) * N + n]) : 0);
     Lane const block = sum(slots);
     for (std::size_t lane = 0; lane < filled; ++lane)
       results[first + lane] = canonical(static_cast<float>(block.get(lane)));
