@@ -1,7 +1,8 @@
 #!/bin/sh
-# Checks that the hardening flags really reached each program given:
+# Checks in each program's binary what a run relies on:
 #   - the run frame loads and checks a stack canary (-fstack-protector-strong);
 #   - it writes through glibc's checked __fprintf_chk (_FORTIFY_SOURCE);
+#   - no static constructors of the program's own, and no iostreams;
 #   - with "static" as the first argument, there is no dynamic loader.
 set -eu
 want_static=no
@@ -13,6 +14,9 @@ for program in "$@"; do
   if [ -z "$frame" ]; then echo "FAIL $program: no run frame found"; status=1; continue; fi
   echo "$frame" | grep -q '%fs:0x28' || { echo "FAIL $program: run frame has no stack canary"; status=1; }
   echo "$frame" | grep -q '__fprintf_chk' || { echo "FAIL $program: run frame does not call __fprintf_chk"; status=1; }
+  if nm "$program" | grep -q -E '_GLOBAL__sub_I|_ZNSt8ios_base4Init'; then
+    echo "FAIL $program: runs static constructors or sets up iostreams"; status=1
+  fi
   if [ $want_static = yes ] && readelf -lW "$program" | grep -q INTERP; then
     echo "FAIL $program: dynamically linked"; status=1
   fi
