@@ -40,9 +40,7 @@
 #else
 #include <sys/platform/x86.h>
 #endif
-#define OBJEVAL_CPU_HAS(feature) CPU_FEATURE_ACTIVE(feature)
-#else
-#define OBJEVAL_CPU_HAS(feature) __builtin_cpu_supports(#feature)
+#define OBJEVAL_GLIBC_CPU_FEATURES 1
 #endif
 #else
 #define OBJEVAL_MULTIVERSION 0
@@ -55,16 +53,25 @@ namespace objeval {
 enum class isa_level { baseline, x86_64_v3, x86_64_v4 };
 
 inline isa_level cpu_isa_level() noexcept {
-#if OBJEVAL_MULTIVERSION && defined(OBJEVAL_CPU_HAS)
-  bool const v3 = OBJEVAL_CPU_HAS(AVX) && OBJEVAL_CPU_HAS(AVX2) && OBJEVAL_CPU_HAS(BMI1) &&
-                  OBJEVAL_CPU_HAS(BMI2) && OBJEVAL_CPU_HAS(F16C) && OBJEVAL_CPU_HAS(FMA) &&
-                  OBJEVAL_CPU_HAS(LZCNT) && OBJEVAL_CPU_HAS(MOVBE);
-  bool const v4 = v3 && OBJEVAL_CPU_HAS(AVX512F) && OBJEVAL_CPU_HAS(AVX512BW) &&
-                  OBJEVAL_CPU_HAS(AVX512CD) && OBJEVAL_CPU_HAS(AVX512DQ) && OBJEVAL_CPU_HAS(AVX512VL);
-  return v4 ? isa_level::x86_64_v4 : v3 ? isa_level::x86_64_v3 : isa_level::baseline;
+#if OBJEVAL_MULTIVERSION && defined(OBJEVAL_GLIBC_CPU_FEATURES)
+  bool const v3 = CPU_FEATURE_ACTIVE(AVX) && CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(BMI1) &&
+                  CPU_FEATURE_ACTIVE(BMI2) && CPU_FEATURE_ACTIVE(F16C) && CPU_FEATURE_ACTIVE(FMA) &&
+                  CPU_FEATURE_ACTIVE(LZCNT) && CPU_FEATURE_ACTIVE(MOVBE);
+  bool const v4 = v3 && CPU_FEATURE_ACTIVE(AVX512F) && CPU_FEATURE_ACTIVE(AVX512BW) &&
+                  CPU_FEATURE_ACTIVE(AVX512CD) && CPU_FEATURE_ACTIVE(AVX512DQ) && CPU_FEATURE_ACTIVE(AVX512VL);
+#elif OBJEVAL_MULTIVERSION
+  // Not every compiler can ask for F16C, LZCNT and MOVBE; every CPU with
+  // AVX2 and BMI2 has them.
+  __builtin_cpu_init();
+  bool const v3 = __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
+                  __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+  bool const v4 = v3 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                  __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512dq") &&
+                  __builtin_cpu_supports("avx512vl");
 #else
-  return isa_level::baseline;
+  bool const v3 = false, v4 = false;
 #endif
+  return v4 ? isa_level::x86_64_v4 : v3 ? isa_level::x86_64_v3 : isa_level::baseline;
 }
 
 // The versions of one function; constant-initialised, so a namespace-scope
