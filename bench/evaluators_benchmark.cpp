@@ -43,55 +43,32 @@ void BM_fma_chain(benchmark::State& state) {
 BENCHMARK(BM_fma_chain<float>)->Name("latency_bound/float_fma_chain")->Arg(3648);
 BENCHMARK(BM_fma_chain<double>)->Name("latency_bound/double_fma_chain")->Arg(2500);
 
-void BM_doorcost_cost(benchmark::State& state) {
-  auto const points = random_points(64, doorcost::value_count);
+template <std::size_t N, float (*One)(std::span<float const, N>) noexcept>
+void BM_one_point(benchmark::State& state) {
+  auto const points = random_points(64, N);
   std::size_t p = 0;
   for (auto _ : state) {
-    std::span<float const, doorcost::value_count> point(points.data() + p * doorcost::value_count,
-                                                         doorcost::value_count);
-    benchmark::DoNotOptimize(doorcost::cost(point));
+    benchmark::DoNotOptimize(One(std::span<float const, N>(points.data() + p * N, N)));
     p = (p + 1) % 64;
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_doorcost_cost)->Name("doorcost/cost");
+BENCHMARK(BM_one_point<doorcost::value_count, doorcost::cost>)->Name("doorcost/cost");
+BENCHMARK(BM_one_point<quadobj::value_count, quadobj::objective>)->Name("quadobj/objective");
 
-void BM_doorcost_batch(benchmark::State& state) {
+template <std::size_t N, void (*Batch)(std::span<float const>, std::span<float>)>
+void BM_batch(benchmark::State& state) {
   auto const count = static_cast<std::size_t>(state.range(0));
-  auto const points = random_points(count, doorcost::value_count);
-  std::vector<float> costs(count);
+  auto const points = random_points(count, N);
+  std::vector<float> results(count);
   for (auto _ : state) {
-    doorcost::cost_batch(points, costs);
-    benchmark::DoNotOptimize(costs.data());
+    Batch(points, results);
+    benchmark::DoNotOptimize(results.data());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_doorcost_batch)->Name("doorcost/cost_batch")->Arg(1024);
-
-void BM_quadobj_objective(benchmark::State& state) {
-  auto const points = random_points(64, quadobj::value_count);
-  std::size_t p = 0;
-  for (auto _ : state) {
-    std::span<float const, quadobj::value_count> point(points.data() + p * quadobj::value_count,
-                                                       quadobj::value_count);
-    benchmark::DoNotOptimize(quadobj::objective(point));
-    p = (p + 1) % 64;
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_quadobj_objective)->Name("quadobj/objective");
-
-void BM_quadobj_batch(benchmark::State& state) {
-  auto const count = static_cast<std::size_t>(state.range(0));
-  auto const points = random_points(count, quadobj::value_count);
-  std::vector<float> values(count);
-  for (auto _ : state) {
-    quadobj::objective_batch(points, values);
-    benchmark::DoNotOptimize(values.data());
-  }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
-}
-BENCHMARK(BM_quadobj_batch)->Name("quadobj/objective_batch")->Arg(1024);
+BENCHMARK(BM_batch<doorcost::value_count, doorcost::cost_batch>)->Name("doorcost/cost_batch")->Arg(1024);
+BENCHMARK(BM_batch<quadobj::value_count, quadobj::objective_batch>)->Name("quadobj/objective_batch")->Arg(1024);
 
 }  // namespace
 

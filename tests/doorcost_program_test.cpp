@@ -5,7 +5,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -202,10 +201,10 @@ TEST(DoorcostReading, ShortInputLeavesTheRestZero) {
 
 TEST(DoorcostReading, TooLargeForFloatReadsAsInfinity) {
   auto tokens = zeros();
-  std::fill(tokens.begin() + 120, tokens.end(), std::string{"1"});
-  tokens[0] = std::string{"1e39"};
+  for (std::size_t n = 120; n < 240; ++n) tokens[n] = "1";
+  tokens[0] = "1e39";
   EXPECT_EQ(value_of(join(tokens)), "inf");
-  tokens[0] = std::string{"-1e39"};
+  tokens[0] = "-1e39";
   EXPECT_EQ(value_of(join(tokens)), "-inf");
 }
 
