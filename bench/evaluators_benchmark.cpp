@@ -1,7 +1,7 @@
 // Time per evaluation, one point at a time and in batches, next to the
 // latency bound: a bare chain of as many dependent fused multiply-adds.
 #include "doorcost/cost.hpp"
-#include "frame/multiversion.hpp"
+#include "simd/multiversion.hpp"
 #include "quadobj/objective.hpp"
 
 #include <benchmark/benchmark.h>

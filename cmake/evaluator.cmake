@@ -1,7 +1,7 @@
 # One evaluator: the library objeval::NAME from SOURCES, and the program NAME
 # from main.cpp. RUN_PATH names the sources a run goes through besides
 # main.cpp: none of them throws, and built without exception support the
-# static program carries none of the C++ runtime.
+# program carries none of the C++ runtime.
 function(objeval_evaluator name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;RUN_PATH")
   add_library(objeval_${name} ${arg_SOURCES})
@@ -10,10 +10,7 @@ function(objeval_evaluator name)
     EXPORT_NAME ${name} OUTPUT_NAME objeval_${name} POSITION_INDEPENDENT_CODE ON)
   target_link_libraries(objeval_${name} PUBLIC objeval::frame)
   objeval_defaults(objeval_${name})
+  set_source_files_properties(${arg_RUN_PATH} PROPERTIES COMPILE_OPTIONS -fno-exceptions)
 
-  add_executable(${name} main.cpp)
-  target_link_libraries(${name} PRIVATE objeval::${name})
-  objeval_defaults(${name})
-  objeval_static_program(${name})
-  set_source_files_properties(main.cpp ${arg_RUN_PATH} PROPERTIES COMPILE_OPTIONS -fno-exceptions)
+  objeval_program(${name} LIBRARY objeval::${name} SOURCES main.cpp ${arg_RUN_PATH})
 endfunction()

@@ -10,7 +10,7 @@ install(TARGETS objeval_frame objeval_doorcost objeval_quadobj objeval_c
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-foreach(dir frame doorcost quadobj)
+foreach(dir frame simd doorcost quadobj)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${dir}
     FILES_MATCHING PATTERN "*.hpp")
 endforeach()

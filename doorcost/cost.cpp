@@ -1,7 +1,7 @@
 #include "doorcost/cost.hpp"
 
 #include "doorcost/cost_terms.hpp"
-#include "frame/multiversion.hpp"
+#include "simd/multiversion.hpp"
 
 namespace doorcost {
 namespace {

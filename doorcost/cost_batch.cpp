@@ -1,6 +1,6 @@
 #include "doorcost/cost.hpp"
 #include "doorcost/cost_terms.hpp"
-#include "frame/lanes.hpp"
+#include "simd/lanes.hpp"
 
 #include <stdexcept>
 

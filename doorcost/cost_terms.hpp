@@ -4,7 +4,7 @@
 
 #include "doorcost/flow_table.hpp"
 #include "frame/exact_arithmetic.hpp"
-#include "frame/multiversion.hpp"
+#include "simd/multiversion.hpp"
 
 #include <array>
 #include <cmath>

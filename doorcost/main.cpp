@@ -1,4 +1,4 @@
 #include "doorcost/cost.hpp"
-#include "frame/value_files.hpp"
+#include "frame/run.hpp"
 
 int main() { return value_files::run<doorcost::value_count>(doorcost::cost); }

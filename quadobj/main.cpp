@@ -1,4 +1,4 @@
-#include "frame/value_files.hpp"
+#include "frame/run.hpp"
 #include "quadobj/objective.hpp"
 
 int main() { return value_files::run<quadobj::value_count>(quadobj::objective); }

@@ -1,6 +1,6 @@
 #include "quadobj/objective.hpp"
 
-#include "frame/multiversion.hpp"
+#include "simd/multiversion.hpp"
 #include "quadobj/objective_terms.hpp"
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "frame/lanes.hpp"
+#include "simd/lanes.hpp"
 #include "quadobj/objective.hpp"
 #include "quadobj/objective_terms.hpp"
 

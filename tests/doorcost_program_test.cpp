@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -73,6 +74,53 @@ TEST(DoorcostRun, ExistingOutputIsTruncated) {
   dir.write("input.txt", with_x00("1"));
   dir.write("output.txt", "a much longer stale value from an earlier run");
   EXPECT_EQ(run_in(dir).output, "368.000000");
+}
+
+// output.txt is written over in place, never replaced: whatever points at
+// it (another hard link, a symlink) sees the new value, and it keeps its
+// inode and permissions, as with "wt".
+TEST(DoorcostRun, OverwrittenOutputStaysTheSameFile) {
+  namespace fs = std::filesystem;
+  scratch_dir dir;
+  dir.write("input.txt", with_x00("1"));
+  dir.write("output.txt", "a much longer stale value");
+  fs::permissions(dir / "output.txt", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_hard_link(dir / "output.txt", dir / "link.txt");
+  struct stat before {};
+  ASSERT_EQ(stat((dir / "output.txt").c_str(), &before), 0);
+
+  EXPECT_EQ(run_in(dir).run.exit_status, 0);
+  struct stat after {};
+  ASSERT_EQ(stat((dir / "output.txt").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_nlink, 2U);
+  EXPECT_EQ(dir.read("link.txt"), "368.000000");
+}
+
+TEST(DoorcostRun, OutputThroughASymlinkReachesItsTarget) {
+  namespace fs = std::filesystem;
+  scratch_dir dir;
+  dir.write("input.txt", with_x00("1"));
+  fs::create_directory(dir / "results");
+  fs::create_symlink("results/value.txt", dir / "output.txt");
+  auto const created = run_in(dir);
+  EXPECT_EQ(created.run.exit_status, 0);
+  EXPECT_EQ(dir.read("results/value.txt"), "368.000000");
+
+  dir.write("results/value.txt", "a much longer stale value");
+  EXPECT_EQ(run_in(dir).output, "368.000000");
+  EXPECT_TRUE(fs::is_symlink(dir / "output.txt"));
+}
+
+// A device is written as it is, never cut.
+TEST(DoorcostRun, OutputToDevNullSucceeds) {
+  scratch_dir dir;
+  dir.write("input.txt", with_x00("1"));
+  std::filesystem::create_symlink("/dev/null", dir / "output.txt");
+  auto const result = run_in(dir);
+  EXPECT_EQ(result.run.exit_status, 0);
+  EXPECT_EQ(result.run.stdout_text, "");
 }
 
 TEST(DoorcostRun, ArgumentsAreIgnored) {

@@ -1,11 +1,12 @@
 // One evaluation compiled for several instruction sets, with the best one the
 // CPU has picked at the first call. Fused multiply-adds are exact in every
-// version: the hardware instruction where there is one, the C library's
-// correctly rounded fma elsewhere, so the choice never changes a result.
+// version: the hardware instruction where there is one, a correctly rounded
+// fma in software elsewhere, so the choice never changes a result.
 //
-// The choice reads the features the C library found at start-up instead of
-// running cpuid again: on a virtual machine each cpuid costs microseconds,
-// and a run of a program costs little more than its start-up.
+// On a virtual machine each cpuid traps to the hypervisor, and a run of a
+// program costs little more than its start-up. So the choice reads the
+// features the C library found at start-up; a program built without the C
+// library (OBJEVAL_BARE) asks the CPU once, and only whether it has FMA.
 #pragma once
 
 #include <atomic>
@@ -27,12 +28,17 @@
 #else
 #define OBJEVAL_TARGET_V3 __attribute__((target("arch=x86-64-v3")))
 #endif
+#if defined(__FMA__)
+#define OBJEVAL_TARGET_FMA
+#else
+#define OBJEVAL_TARGET_FMA __attribute__((target("avx,fma")))
+#endif
 #if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512DQ__) && defined(__AVX512VL__)
 #define OBJEVAL_TARGET_V4
 #else
 #define OBJEVAL_TARGET_V4 __attribute__((target("arch=x86-64-v4")))
 #endif
-#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>) && !defined(OBJEVAL_BARE)
 #if defined(__clang__)
 #define _Bool bool  // the C header's own type, which Clang's C++ lacks
 #include <sys/platform/x86.h>
@@ -44,6 +50,7 @@
 #endif
 #else
 #define OBJEVAL_MULTIVERSION 0
+#define OBJEVAL_TARGET_FMA
 #define OBJEVAL_TARGET_V3
 #define OBJEVAL_TARGET_V4
 #endif
@@ -51,6 +58,26 @@
 namespace objeval {
 
 enum class isa_level { baseline, x86_64_v3, x86_64_v4 };
+
+// Whether the CPU and the operating system run FMA instructions.
+inline bool cpu_has_fma() noexcept {
+#if OBJEVAL_MULTIVERSION && defined(OBJEVAL_GLIBC_CPU_FEATURES)
+  return CPU_FEATURE_ACTIVE(AVX) && CPU_FEATURE_ACTIVE(FMA);
+#elif OBJEVAL_MULTIVERSION && defined(OBJEVAL_BARE)
+  unsigned eax = 1, ebx, ecx, edx;
+  __asm__("cpuid" : "+a"(eax), "=b"(ebx), "=c"(ecx), "=d"(edx) : "c"(0));
+  constexpr unsigned fma = 1u << 12, osxsave = 1u << 27, avx = 1u << 28;
+  if ((ecx & (fma | osxsave | avx)) != (fma | osxsave | avx)) return false;
+  unsigned xcr0_low, xcr0_high;
+  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+  return (xcr0_low & 6u) == 6u;  // the OS saves the SSE and AVX registers
+#elif OBJEVAL_MULTIVERSION
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
+#else
+  return false;
+#endif
+}
 
 inline isa_level cpu_isa_level() noexcept {
 #if OBJEVAL_MULTIVERSION && defined(OBJEVAL_GLIBC_CPU_FEATURES)
@@ -83,20 +110,29 @@ template <class R, class... A>
 class versioned<R(A...)> {
  public:
   using function = R(A...);
-  constexpr versioned(function* v4, function* v3, function* baseline) noexcept
-      : v4_(v4), v3_(v3), baseline_(baseline) {}
+  using chooser = function*(function* v4, function* v3, function* baseline);
+  constexpr versioned(function* v4, function* v3, function* baseline, chooser* choose = by_isa_level) noexcept
+      : choose_(choose), v4_(v4), v3_(v3), baseline_(baseline) {}
 
   R operator()(A... args) const {
     function* chosen = chosen_.load(std::memory_order_relaxed);
     if (chosen == nullptr) {
-      isa_level const level = cpu_isa_level();
-      chosen = level == isa_level::x86_64_v4 ? v4_ : level == isa_level::x86_64_v3 ? v3_ : baseline_;
+      chosen = choose_(v4_, v3_, baseline_);
       chosen_.store(chosen, std::memory_order_relaxed);
     }
     return chosen(args...);
   }
 
+  static function* by_isa_level(function* v4, function* v3, function* baseline) noexcept {
+    isa_level const level = cpu_isa_level();
+    return level == isa_level::x86_64_v4 ? v4 : level == isa_level::x86_64_v3 ? v3 : baseline;
+  }
+  static function* by_fma(function*, function* fma, function* baseline) noexcept {
+    return cpu_has_fma() ? fma : baseline;
+  }
+
  private:
+  chooser* choose_;
   function* v4_;
   function* v3_;
   function* baseline_;
@@ -105,16 +141,17 @@ class versioned<R(A...)> {
 
 // The one-point function of an evaluator. Evaluate is a captureless lambda
 // type, float(float const*). A single point is one serial chain of
-// multiply-adds, so wider vectors than x86-64-v3's would not help it.
+// multiply-adds: all it asks of the CPU is the FMA instruction.
 template <class Evaluate>
 class point_versions {
  public:
   static float evaluate(float const* values) { return versions_(values); }
 
  private:
-  OBJEVAL_TARGET_V3 static float v3(float const* values) { return Evaluate{}(values); }
+  using point_function = versioned<float(float const*)>;
+  OBJEVAL_TARGET_FMA static float with_fma(float const* values) { return Evaluate{}(values); }
   static float baseline(float const* values) { return Evaluate{}(values); }
-  static inline constinit versioned<float(float const*)> versions_{v3, v3, baseline};
+  static inline constinit point_function versions_{with_fma, with_fma, baseline, point_function::by_fma};
 };
 
 }  // namespace objeval

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
-#include "frame/multiversion.hpp"
+#include "simd/multiversion.hpp"
 
 #include <array>
 #include <cmath>

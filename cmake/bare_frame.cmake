@@ -1,0 +1,56 @@
+# The programs' run frame without the C library: raw system calls, its own
+# entry point, number reading through fast_float. Linux x86-64 with GCC or
+# Clang only; elsewhere, and under sanitizers, the programs use the C library.
+set(objeval_bare_possible OFF)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$"
+   AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  set(objeval_bare_possible ON)
+endif()
+option(OBJEVAL_BARE "Build the programs without the C library (Linux x86-64)" ${objeval_bare_possible})
+if(OBJEVAL_SANITIZE OR OBJEVAL_FUZZ)
+  set(OBJEVAL_BARE OFF)
+endif()
+if(OBJEVAL_BARE AND NOT objeval_bare_possible)
+  message(FATAL_ERROR "OBJEVAL_BARE needs Linux on x86-64 and GCC or Clang")
+endif()
+
+find_path(OBJEVAL_FAST_FLOAT_INCLUDE_DIR fast_float/fast_float.h)
+if(OBJEVAL_BARE AND NOT OBJEVAL_FAST_FLOAT_INCLUDE_DIR)
+  message(FATAL_ERROR "OBJEVAL_BARE needs fast_float (Debian: libfast-float-dev)")
+endif()
+
+add_library(objeval_text INTERFACE)
+target_include_directories(objeval_text INTERFACE
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}> $<BUILD_INTERFACE:${OBJEVAL_FAST_FLOAT_INCLUDE_DIR}>)
+
+if(OBJEVAL_BARE)
+  add_library(objeval_bare_runtime OBJECT
+    ${PROJECT_SOURCE_DIR}/frame/bare/start.cpp ${PROJECT_SOURCE_DIR}/frame/bare/runtime.cpp)
+  target_link_libraries(objeval_bare_runtime PRIVATE objeval_text)
+  objeval_defaults(objeval_bare_runtime NO_C_LIBRARY)
+  target_compile_options(objeval_bare_runtime PRIVATE -fno-exceptions -fno-builtin
+    $<$<CXX_COMPILER_ID:GNU>:-fno-tree-loop-distribute-patterns>)
+  # The canary is set up here, so nothing here may check it.
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/frame/bare/start.cpp
+    PROPERTIES COMPILE_OPTIONS -fno-stack-protector)
+endif()
+
+# A program whose run path is SOURCES, on the frame the build chose.
+function(objeval_program name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LIBRARY" "SOURCES")
+  if(OBJEVAL_BARE)
+    add_executable(${name} ${arg_SOURCES})
+    target_link_libraries(${name} PRIVATE objeval_text objeval_bare_runtime)
+    target_compile_definitions(${name} PRIVATE OBJEVAL_BARE)
+    target_link_options(${name} PRIVATE -nostdlib -static -Wl,-z,noexecstack -Wl,--gc-sections)
+    target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections)
+    objeval_defaults(${name} NO_C_LIBRARY)
+  else()
+    list(FILTER arg_SOURCES INCLUDE REGEX "main\\.cpp$")
+    add_executable(${name} ${arg_SOURCES})
+    target_link_libraries(${name} PRIVATE ${arg_LIBRARY})
+    objeval_static_program(${name})
+    objeval_defaults(${name})
+  endif()
+  target_compile_options(${name} PRIVATE -fno-exceptions)
+endfunction()
