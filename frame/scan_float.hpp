@@ -229,4 +229,18 @@ bool scan_float(Source& in, float& slot) noexcept {
   return true;
 }
 
+// Bytes already in memory.
+class memory_bytes {
+ public:
+  memory_bytes(char const* text, std::size_t size) noexcept : begin_(text), next_(text), end_(text + size) {}
+  int get() noexcept { return next_ != end_ ? static_cast<unsigned char>(*next_++) : -1; }
+  void unget() noexcept { --next_; }
+  std::size_t taken() const noexcept { return static_cast<std::size_t>(next_ - begin_); }
+
+ private:
+  char const* begin_;
+  char const* next_;
+  char const* end_;
+};
+
 }  // namespace value_files
