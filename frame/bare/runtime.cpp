@@ -1,6 +1,7 @@
 // What compiled C++ expects of the C library, for a program without one: the
 // memory functions the compiler calls on its own, fma for CPUs without the
-// instruction, and the stack protector's failure path.
+// instruction, and the failure paths of the stack protector and assert.
+#include "frame/bare/system_calls.hpp"
 #include "frame/exact_fma.hpp"
 
 #include <cstddef>
@@ -43,4 +44,13 @@ float fmaf(float a, float b, float c) { return objeval::exact_fma(a, b, c); }
 double fma(double a, double b, double c) { return objeval::exact_fma(a, b, c); }
 
 [[noreturn]] void __stack_chk_fail() { __builtin_trap(); }
+
+// Builds without NDEBUG keep the header libraries' assertions.
+[[noreturn]] void __assert_fail(char const* assertion, char const*, unsigned, char const*) {
+  std::size_t length = 0;
+  while (assertion[length] != '\0') ++length;
+  bare::write_all(2, "assertion failed: ", 18);
+  bare::write_all(2, assertion, length);
+  __builtin_trap();
+}
 }
