@@ -3,7 +3,7 @@
 # objeval::quadobj, objeval::frame and objeval::capi.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS doorcost quadobj RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS doorcost quadobj objeval_eval RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS objeval_frame objeval_doorcost objeval_quadobj objeval_c
   EXPORT objevalTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -3,14 +3,17 @@
 #include "simd/lanes.hpp"
 
 #include <stdexcept>
+#include <type_traits>
 
 namespace doorcost {
 namespace {
 
-// Two 64-byte registers per block keep two independent sums in flight.
-using block = objeval::lanes<float, 2>;
+// Two 64-byte registers per block, or as many bytes in narrower ones, keep
+// independent sums in flight.
+constexpr std::size_t registers = 2;
 
-constexpr auto sum_block = [](std::array<block, value_count> const& slots) OBJEVAL_INLINE_LAMBDA {
+constexpr auto sum_block = [](auto const& slots) OBJEVAL_INLINE_LAMBDA {
+  using block = typename std::remove_cvref_t<decltype(slots)>::value_type;
   return detail::sum_terms<block>([&slots](std::size_t n) OBJEVAL_INLINE_LAMBDA -> block const& { return slots[n]; });
 };
 
@@ -19,8 +22,8 @@ constexpr auto sum_block = [](std::array<block, value_count> const& slots) OBJEV
 void cost_batch(std::span<float const> points, std::span<float> costs) {
   if (points.size() != costs.size() * value_count)
     throw std::invalid_argument("doorcost::cost_batch: points.size() must be 240 * costs.size()");
-  objeval::batch_versions<value_count, block, decltype(sum_block)>::evaluate(points.data(), costs.size(),
-                                                                              costs.data());
+  objeval::batch_versions<value_count, float, registers, decltype(sum_block)>::evaluate(points.data(), costs.size(),
+                                                                                 costs.data());
 }
 
 }  // namespace doorcost

@@ -3,14 +3,17 @@
 #include "quadobj/objective_terms.hpp"
 
 #include <stdexcept>
+#include <type_traits>
 
 namespace quadobj {
 namespace {
 
-// Two 64-byte registers per block keep two independent sums in flight.
-using block = objeval::lanes<double, 2>;
+// Two 64-byte registers per block, or as many bytes in narrower ones, keep
+// independent sums in flight.
+constexpr std::size_t registers = 2;
 
-constexpr auto sum_block = [](std::array<block, value_count> const& x) OBJEVAL_INLINE_LAMBDA {
+constexpr auto sum_block = [](auto const& x) OBJEVAL_INLINE_LAMBDA {
+  using block = typename std::remove_cvref_t<decltype(x)>::value_type;
   return detail::sum_terms<block>([&x](std::size_t i) OBJEVAL_INLINE_LAMBDA -> block const& { return x[i]; });
 };
 
@@ -19,7 +22,7 @@ constexpr auto sum_block = [](std::array<block, value_count> const& x) OBJEVAL_I
 void objective_batch(std::span<float const> points, std::span<float> values) {
   if (points.size() != values.size() * value_count)
     throw std::invalid_argument("quadobj::objective_batch: points.size() must be 50 * values.size()");
-  objeval::batch_versions<value_count, block, decltype(sum_block)>::evaluate(points.data(), values.size(),
+  objeval::batch_versions<value_count, double, registers, decltype(sum_block)>::evaluate(points.data(), values.size(),
                                                                               values.data());
 }
 

@@ -1,5 +1,6 @@
-// Many values of one type side by side, one per point, in 64-byte registers:
-// every operation acts on each lane alone, with the rounding of a single value.
+// Many values of one type side by side, one per point, in registers of Bytes
+// bytes: every operation acts on each lane alone, with the rounding of a
+// single value.
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
@@ -11,11 +12,11 @@
 
 namespace objeval {
 
-template <class T, std::size_t Registers>
+template <class T, std::size_t Registers, std::size_t Bytes = 64>
 struct lanes {
   using value_type = T;
-  typedef T reg __attribute__((vector_size(64)));
-  static constexpr std::size_t per_register = 64 / sizeof(T);
+  typedef T reg __attribute__((vector_size(Bytes)));
+  static constexpr std::size_t per_register = Bytes / sizeof(T);
   static constexpr std::size_t width = Registers * per_register;
 
   reg r[Registers];
@@ -64,9 +65,11 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
   }
 }
 
-// The batch function of an evaluator, one version per instruction set. Sum is
-// a captureless lambda type mapping the N lanes of a block to its results.
-template <std::size_t N, class Lane, class Sum>
+// The batch function of an evaluator, one version per instruction set, each
+// with registers of its own width: as many points per block, and as many
+// independent sums, in each. Sum is a captureless generic lambda type mapping
+// the N lanes of a block to its results.
+template <std::size_t N, class T, std::size_t Registers, class Sum>
 class batch_versions {
  public:
   static void evaluate(float const* points, std::size_t count, float* results) {
@@ -75,13 +78,13 @@ class batch_versions {
 
  private:
   OBJEVAL_TARGET_V4 static void v4(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, Lane>(points, count, results, Sum{});
+    evaluate_blocks<N, lanes<T, Registers, 64>>(points, count, results, Sum{});
   }
   OBJEVAL_TARGET_V3 static void v3(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, Lane>(points, count, results, Sum{});
+    evaluate_blocks<N, lanes<T, Registers * 2, 32>>(points, count, results, Sum{});
   }
   static void baseline(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, Lane>(points, count, results, Sum{});
+    evaluate_blocks<N, lanes<T, Registers * 4, 16>>(points, count, results, Sum{});
   }
   static inline constinit versioned<void(float const*, std::size_t, float*)> versions_{v4, v3, baseline};
 };

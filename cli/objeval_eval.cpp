@@ -1,0 +1,186 @@
+// objeval-eval: evaluates many points in one process. Points are read from
+// FILE or standard input, one per line; one value per line goes to standard
+// output. A bad line stops the run: every value printed before it is right.
+#include "doorcost/cost.hpp"
+#include "frame/print_fixed.hpp"
+#include "point_lines.hpp"
+#include "quadobj/objective.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr char usage[] =
+    "usage: objeval-eval [--round-trip] [--threads N] doorcost|quadobj [FILE]\n"
+    "\n"
+    "Evaluates one point per line of FILE (or standard input, also as \"-\"): 240 numbers\n"
+    "for doorcost, 50 for quadobj, separated by white space or commas, each read as the\n"
+    "programs read input.txt. Writes one value per line, with \"%f\" as the programs do,\n"
+    "or with --round-trip as \"%.9g\", which reads back to the same float. Blank lines and\n"
+    "lines starting with '#' are skipped. A line with the wrong count or a field that is\n"
+    "not a number stops the run with a message naming the line, and exit status 1.\n"
+    "--threads: how many threads read and evaluate (default: one per core).\n";
+
+struct problem {
+  std::string_view name;
+  std::size_t dimension;
+  void (*batch)(std::span<float const>, std::span<float>);
+};
+
+constexpr problem problems[] = {
+    {"doorcost", doorcost::value_count, doorcost::cost_batch},
+    {"quadobj", quadobj::value_count, quadobj::objective_batch},
+};
+
+struct point_line {
+  std::string_view text;
+  std::size_t number;  // in the input, from 1
+};
+
+// Reads and evaluates lines[begin, end); stops at the first bad line and
+// returns its index (end if none), with the message in `error`.
+std::size_t evaluate_lines(problem const& p, std::span<point_line const> lines, std::span<float> points,
+                           std::span<float> values, std::string& error) {
+  std::size_t good = 0;
+  for (; good < lines.size(); ++good) {
+    error = points_cli::read_point(lines[good].text, points.subspan(good * p.dimension, p.dimension));
+    if (!error.empty()) break;
+  }
+  p.batch(points.first(good * p.dimension), values.first(good));
+  return good;
+}
+
+void print_values(std::span<float const> values, bool round_trip) {
+  char text[value_files::fixed_text_capacity + 1];
+  for (float const value : values) {
+    if (round_trip) {
+      std::printf("%.9g\n", static_cast<double>(value));
+    } else {
+      std::size_t const length = value_files::print_fixed(value, text);
+      text[length] = '\n';
+      std::fwrite(text, 1, length + 1, stdout);
+    }
+  }
+}
+
+int fail_usage(char const* message) {
+  std::fprintf(stderr, "objeval-eval: %s\n\n%s", message, usage);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool round_trip = false;
+  unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::string_view> arguments;
+  for (int n = 1; n < argc; ++n) {
+    std::string_view const argument = argv[n];
+    if (argument == "-h" || argument == "--help") {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    if (argument == "--round-trip") {
+      round_trip = true;
+    } else if (argument == "--threads" && n + 1 < argc) {
+      threads = static_cast<unsigned>(std::strtoul(argv[++n], nullptr, 10));
+      if (threads == 0 || threads > 256) return fail_usage("--threads takes 1 to 256");
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      return fail_usage("unknown option");
+    } else {
+      arguments.push_back(argument);
+    }
+  }
+  if (arguments.empty() || arguments.size() > 2) return fail_usage("name one problem and at most one file");
+  problem const* chosen = nullptr;
+  for (problem const& p : problems)
+    if (p.name == arguments[0]) chosen = &p;
+  if (chosen == nullptr) return fail_usage("the problem is doorcost or quadobj");
+
+  std::FILE* in = stdin;
+  if (arguments.size() == 2 && arguments[1] != "-") {
+    std::string const name(arguments[1]);
+    in = std::fopen(name.c_str(), "r");
+    if (in == nullptr) {
+      std::fprintf(stderr, "objeval-eval: cannot open %s: %s\n", name.c_str(), std::strerror(errno));
+      return 2;
+    }
+  }
+  static char output_buffer[1 << 16];
+  std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+
+  // The input goes through in chunks of whole lines; each chunk's points are
+  // split between the threads, which read and evaluate their share.
+  constexpr std::size_t chunk_size = std::size_t{1} << 22;
+  std::string text;
+  std::vector<point_line> lines;
+  std::vector<float> points, values;
+  std::size_t line_number = 0;
+  std::string error;
+  bool at_end = false;
+  while (!at_end && error.empty()) {
+    std::size_t const kept = text.size();
+    text.resize(kept + chunk_size);
+    std::size_t const got = std::fread(text.data() + kept, 1, chunk_size, in);
+    text.resize(kept + got);
+    at_end = got == 0;
+    if (at_end && std::ferror(in)) {
+      error = "cannot read the input";
+      break;
+    }
+    std::size_t const complete = at_end ? text.size() : text.rfind('\n') + 1;  // npos + 1 == 0
+    lines.clear();
+    for (std::size_t start = 0; start < complete;) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos || end > complete) end = complete;
+      ++line_number;
+      std::string_view const line(text.data() + start, end - start);
+      if (points_cli::is_point_line(line)) lines.push_back({line, line_number});
+      start = end + 1;
+    }
+    points.resize(lines.size() * chosen->dimension);
+    values.resize(lines.size());
+
+    // Share t is lines [t * share, (t + 1) * share); good[t] is where it stopped.
+    std::size_t const share = (lines.size() + threads - 1) / threads;
+    auto const share_end = [&](std::size_t t) { return std::min(lines.size(), (t + 1) * share); };
+    std::vector<std::size_t> good(threads);
+    std::vector<std::string> errors(threads);
+    auto const work = [&](std::size_t t) {
+      std::size_t const begin = std::min(lines.size(), t * share);
+      good[t] = begin + evaluate_lines(*chosen, std::span<point_line const>(lines).subspan(begin, share_end(t) - begin),
+                                       std::span<float>(points).subspan(begin * chosen->dimension),
+                                       std::span<float>(values).subspan(begin), errors[t]);
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t t = 1; t < threads; ++t) workers.emplace_back(work, t);
+    work(0);
+    for (auto& w : workers) w.join();
+    std::size_t printable = 0;
+    for (std::size_t t = 0; t < threads && error.empty(); ++t) {
+      printable = good[t];
+      if (good[t] != share_end(t)) error = "line " + std::to_string(lines[good[t]].number) + ": " + errors[t];
+    }
+    print_values(std::span<float const>(values).first(printable), round_trip);
+    text.erase(0, complete);
+  }
+  bool const written = std::fflush(stdout) == 0;
+  if (!error.empty()) {
+    std::fprintf(stderr, "objeval-eval: %s\n", error.c_str());
+    return 1;
+  }
+  if (!written) {
+    std::fprintf(stderr, "objeval-eval: cannot write the values\n");
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,122 @@
+// objeval-eval as a caller sees it: a points file in, values out, and a bad
+// line that stops the run after every value before it.
+#include "program_run.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::scratch_dir;
+
+struct eval_run {
+  std::vector<std::string> values;
+  std::string errors;
+  int status = -1;
+};
+
+eval_run run_eval(scratch_dir const& dir, std::string const& arguments, std::string const& points) {
+  dir.write("points.txt", points);
+  std::string const command = std::string(OBJEVAL_EVAL_PROGRAM) + " " + arguments + " " +
+                              (dir / "points.txt").string() + " 2>" + (dir / "errors.txt").string();
+  std::FILE* out = popen(command.c_str(), "r");
+  eval_run run;
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
+  int const status = pclose(out);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) run.values.push_back(line);
+  run.errors = dir.read("errors.txt").value_or("");
+  return run;
+}
+
+std::string program_value(char const* program, std::string const& point) {
+  scratch_dir dir;
+  dir.write("input.txt", point);
+  EXPECT_EQ(testing_support::run_program(program, dir.path()).exit_status, 0);
+  return dir.read("output.txt").value_or("<none>");
+}
+
+std::string random_line(std::mt19937& random, int count, char const* separator) {
+  std::uniform_real_distribution<double> value(-10, 10);
+  std::string line;
+  for (int n = 0; n < count; ++n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value(random));
+    line += (n == 0 ? "" : separator) + std::string(text);
+  }
+  return line;
+}
+
+// Every form the programs read, in CSV and in columns: the same value each.
+TEST(ObjevalEval, ValuesAreTheProgramsValues) {
+  std::mt19937 random(8);
+  std::vector<std::string> points;
+  for (int n = 0; n < 12; ++n) points.push_back(random_line(random, 50, n % 2 ? ", " : "\t"));
+  points.push_back("0x1.8p1 -inf nan -0 1e39 +2.5 1e " + random_line(random, 43, " "));
+  std::string text = "# header, as numpy.savetxt writes one\n";
+  for (auto const& p : points) text += p + "\n";
+  scratch_dir dir;
+  auto const run = run_eval(dir, "quadobj", text);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.values.size(), points.size());
+  for (std::size_t n = 0; n < points.size(); ++n) {
+    std::string as_input = points[n];
+    for (char& c : as_input) c = c == ',' ? ' ' : c;
+    EXPECT_EQ(run.values[n], program_value(QUADOBJ_PROGRAM, as_input)) << points[n];
+  }
+  std::string const door_point = random_line(random, 240, " ");
+  EXPECT_EQ(run_eval(dir, "doorcost", door_point + "\n").values.at(0), program_value(DOORCOST_PROGRAM, door_point));
+}
+
+// Nothing is printed for the bad line or after it, whichever thread read it.
+TEST(ObjevalEval, ABadLineStopsTheRunAfterEveryGoodValue) {
+  std::mt19937 random(9);
+  std::string text;
+  for (int n = 1; n <= 5000; ++n) text += (n == 4321 ? random_line(random, 49, " ") : random_line(random, 50, " ")) + "\n";
+  scratch_dir dir;
+  auto const one = run_eval(dir, "--threads 1 quadobj", text);
+  for (char const* threads : {"--threads 2", "--threads 7"}) {
+    auto const many = run_eval(dir, std::string(threads) + " quadobj", text);
+    EXPECT_EQ(many.status, 1);
+    EXPECT_EQ(many.values, one.values);
+  }
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(one.values.size(), 4320u);
+  EXPECT_NE(one.errors.find("line 4321: 50 numbers expected, found 49"), std::string::npos) << one.errors;
+
+  auto const not_a_number = run_eval(dir, "quadobj", "\n" + random_line(random, 50, ",") + "\n1" + std::string(49, ',') + "\n");
+  EXPECT_EQ(not_a_number.status, 1);
+  EXPECT_EQ(not_a_number.values.size(), 1u);
+  EXPECT_NE(not_a_number.errors.find("line 3: field 2 is empty"), std::string::npos) << not_a_number.errors;
+  auto const text_field = run_eval(dir, "quadobj", "1.5x" + std::string(" 1", 49) + "\n");
+  EXPECT_NE(text_field.errors.find("line 1: field 1 is not a number: \"1.5x\""), std::string::npos);
+  EXPECT_TRUE(text_field.values.empty());
+}
+
+TEST(ObjevalEval, RoundTripValuesReadBackToTheSameFloat) {
+  std::mt19937 random(10);
+  std::string text;
+  for (int n = 0; n < 50; ++n) text += random_line(random, 50, " ") + "\n";
+  scratch_dir dir;
+  auto const fixed = run_eval(dir, "quadobj", text), exact = run_eval(dir, "--round-trip quadobj", text);
+  ASSERT_EQ(exact.values.size(), 50u);
+  for (std::size_t n = 0; n < 50; ++n) {
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%f", static_cast<double>(std::strtof(exact.values[n].c_str(), nullptr)));
+    EXPECT_EQ(printed, fixed.values[n]);
+  }
+  EXPECT_EQ(run_eval(dir, "nosuchproblem", text).status, 2);
+}
+
+}  // namespace
