@@ -10,11 +10,13 @@ install(TARGETS objeval_frame objeval_doorcost objeval_quadobj objeval_c
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# Every header under include/objeval/: <objeval/doorcost/cost.hpp>,
+# <objeval/objeval.h>. The programs' own run frame is not installed.
 foreach(dir frame simd doorcost quadobj)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${dir}
-    FILES_MATCHING PATTERN "*.hpp")
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${OBJEVAL_INSTALL_HEADERS}/${dir}
+    FILES_MATCHING PATTERN "*.hpp" PATTERN "bare" EXCLUDE)
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/capi/objeval.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/capi)
+install(FILES ${PROJECT_SOURCE_DIR}/capi/objeval.h DESTINATION ${OBJEVAL_INSTALL_HEADERS})
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/objeval)
 install(EXPORT objevalTargets NAMESPACE objeval:: DESTINATION ${config_dir})

@@ -1,4 +1,4 @@
-#include <capi/objeval.h>
+#include <objeval/objeval.h>
 
 #include <stdio.h>
 

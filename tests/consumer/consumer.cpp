@@ -1,5 +1,5 @@
-#include <doorcost/cost.hpp>
-#include <quadobj/objective.hpp>
+#include <objeval/doorcost/cost.hpp>
+#include <objeval/quadobj/objective.hpp>
 
 #include <array>
 #include <cstdio>
