@@ -1,10 +1,15 @@
-// Time per evaluation, one point at a time and in batches, next to the
-// latency bound: a bare chain of as many dependent fused multiply-adds.
+// Time per evaluation, one point at a time and in batches, next to two
+// bounds: for one point, the latency of a bare chain of as many dependent
+// fused multiply-adds; for batches, the throughput of as many independent
+// multiplies and fused multiply-adds in the widest vectors the CPU has.
 #include "doorcost/cost.hpp"
-#include "simd/multiversion.hpp"
 #include "quadobj/objective.hpp"
+#include "simd/lanes.hpp"
+#include "simd/multiversion.hpp"
 
 #include <benchmark/benchmark.h>
+
+#include <immintrin.h>
 
 #include <cmath>
 #include <random>
@@ -56,19 +61,79 @@ void BM_one_point(benchmark::State& state) {
 BENCHMARK(BM_one_point<doorcost::value_count, doorcost::cost>)->Name("doorcost/cost");
 BENCHMARK(BM_one_point<quadobj::value_count, quadobj::objective>)->Name("quadobj/objective");
 
-template <std::size_t N, void (*Batch)(std::span<float const>, std::span<float>)>
+template <std::size_t N, void (*Batch)(std::span<float const>, std::span<float>, unsigned)>
 void BM_batch(benchmark::State& state) {
   auto const count = static_cast<std::size_t>(state.range(0));
+  auto const threads = static_cast<unsigned>(state.range(1));
   auto const points = random_points(count, N);
   std::vector<float> results(count);
   for (auto _ : state) {
-    Batch(points, results);
+    Batch(points, results, threads);
     benchmark::DoNotOptimize(results.data());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_batch<doorcost::value_count, doorcost::cost_batch>)->Name("doorcost/cost_batch")->Arg(1024);
-BENCHMARK(BM_batch<quadobj::value_count, quadobj::objective_batch>)->Name("quadobj/objective_batch")->Arg(1024);
+BENCHMARK(BM_batch<doorcost::value_count, doorcost::cost_batch>)
+    ->Name("doorcost/cost_batch")->ArgNames({"points", "threads"})->Args({16384, 1})->Args({16384, 2})->UseRealTime();
+BENCHMARK(BM_batch<quadobj::value_count, quadobj::objective_batch>)
+    ->Name("quadobj/objective_batch")->ArgNames({"points", "threads"})->Args({16384, 1})->Args({16384, 2})->UseRealTime();
+
+// The throughput bound of a batch: per point, `pairs` multiplies each feeding
+// a fused multiply-add, in eight independent chains of registers as wide as
+// the batch version the CPU runs, one lane per point.
+#define OBJEVAL_PAIRS(T, V, SET, MUL, FMA, STORE)                                    \
+  {                                                                                  \
+    constexpr std::size_t lanes = sizeof(V) / sizeof(T);                             \
+    T w = T(0.999), y = T(1.001);                                                    \
+    benchmark::DoNotOptimize(w);                                                     \
+    benchmark::DoNotOptimize(y);                                                     \
+    V wv = SET(w), yv = SET(y);                                                      \
+    V x[8], sum[8];                                                                  \
+    for (int k = 0; k < 8; ++k) x[k] = SET(T(1) + T(k) * T(0x1p-10)), sum[k] = SET(T(0)); \
+    for (std::size_t done = 0; done < points; done += 8 * lanes)                     \
+      for (int t = 0; t < pairs; ++t) {                                              \
+        __asm__("" : "+v"(wv)); /* w changes, as far as the compiler knows */        \
+        _Pragma("GCC unroll 8") for (int k = 0; k < 8; ++k) sum[k] = FMA(MUL(x[k], wv), yv, sum[k]); \
+      }                                                                              \
+    for (int k = 0; k < 8; ++k) STORE(out + k * lanes, sum[k]);                      \
+  }
+
+template <class T>
+struct pair_bound;
+template <>
+struct pair_bound<float> {
+  OBJEVAL_TARGET_V4 static void v4(std::size_t points, int pairs, float* out)
+      OBJEVAL_PAIRS(float, __m512, _mm512_set1_ps, _mm512_mul_ps, _mm512_fmadd_ps, _mm512_storeu_ps)
+  OBJEVAL_TARGET_V3 static void v3(std::size_t points, int pairs, float* out)
+      OBJEVAL_PAIRS(float, __m256, _mm256_set1_ps, _mm256_mul_ps, _mm256_fmadd_ps, _mm256_storeu_ps)
+  static void baseline(std::size_t, int, float*) {}
+  static inline constinit objeval::versioned<void(std::size_t, int, float*)> run{v4, v3, baseline};
+};
+template <>
+struct pair_bound<double> {
+  OBJEVAL_TARGET_V4 static void v4(std::size_t points, int pairs, double* out)
+      OBJEVAL_PAIRS(double, __m512d, _mm512_set1_pd, _mm512_mul_pd, _mm512_fmadd_pd, _mm512_storeu_pd)
+  OBJEVAL_TARGET_V3 static void v3(std::size_t points, int pairs, double* out)
+      OBJEVAL_PAIRS(double, __m256d, _mm256_set1_pd, _mm256_mul_pd, _mm256_fmadd_pd, _mm256_storeu_pd)
+  static void baseline(std::size_t, int, double*) {}
+  static inline constinit objeval::versioned<void(std::size_t, int, double*)> run{v4, v3, baseline};
+};
+
+template <class T>
+void BM_throughput_bound(benchmark::State& state) {
+  std::size_t const points = 16384;
+  T out[8 * 64 / sizeof(T)];
+  for (auto _ : state) {
+    pair_bound<T>::run(points, static_cast<int>(state.range(0)), out);
+    benchmark::DoNotOptimize(out);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(points));
+}
+// doorcost: 3648 products x[i][k]*w, each fused with y[j][l]. quadobj: 2450
+// products x[i]*Q[i][j] fused with x[j], and 50 more fused multiply-adds,
+// counted here as 2500 pairs (50 multiplies more than it has).
+BENCHMARK(BM_throughput_bound<float>)->Name("throughput_bound/float_pairs")->Arg(3648);
+BENCHMARK(BM_throughput_bound<double>)->Name("throughput_bound/double_pairs")->Arg(2500);
 
 }  // namespace
 

@@ -33,7 +33,7 @@ constexpr char usage[] =
 struct problem {
   std::string_view name;
   std::size_t dimension;
-  void (*batch)(std::span<float const>, std::span<float>);
+  void (*batch)(std::span<float const>, std::span<float>, unsigned);
 };
 
 constexpr problem problems[] = {
@@ -55,7 +55,7 @@ std::size_t evaluate_lines(problem const& p, std::span<point_line const> lines, 
     error = points_cli::read_point(lines[good].text, points.subspan(good * p.dimension, p.dimension));
     if (!error.empty()) break;
   }
-  p.batch(points.first(good * p.dimension), values.first(good));
+  p.batch(points.first(good * p.dimension), values.first(good), 1);
   return good;
 }
 

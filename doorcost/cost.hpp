@@ -12,7 +12,8 @@ inline constexpr std::size_t value_count = 240;
 float cost(std::span<float const, value_count> assignment) noexcept;
 
 // costs[p] = cost of points[p*240 .. p*240+239], bit for bit as `cost` gives
+// it, on `threads` threads (0: one per core); the results do not depend on
 // it. Throws std::invalid_argument unless points.size() == 240 * costs.size().
-void cost_batch(std::span<float const> points, std::span<float> costs);
+void cost_batch(std::span<float const> points, std::span<float> costs, unsigned threads = 1);
 
 }  // namespace doorcost

@@ -19,11 +19,11 @@ constexpr auto sum_block = [](auto const& slots) OBJEVAL_INLINE_LAMBDA {
 
 }  // namespace
 
-void cost_batch(std::span<float const> points, std::span<float> costs) {
+void cost_batch(std::span<float const> points, std::span<float> costs, unsigned threads) {
   if (points.size() != costs.size() * value_count)
     throw std::invalid_argument("doorcost::cost_batch: points.size() must be 240 * costs.size()");
-  objeval::batch_versions<value_count, float, registers, decltype(sum_block)>::evaluate(points.data(), costs.size(),
-                                                                                 costs.data());
+  using versions = objeval::batch_versions<value_count, float, registers, decltype(sum_block)>;
+  versions::evaluate(points.data(), costs.size(), costs.data(), threads);
 }
 
 }  // namespace doorcost

@@ -14,16 +14,16 @@ constexpr std::size_t registers = 2;
 
 constexpr auto sum_block = [](auto const& x) OBJEVAL_INLINE_LAMBDA {
   using block = typename std::remove_cvref_t<decltype(x)>::value_type;
-  return detail::sum_terms<block>([&x](std::size_t i) OBJEVAL_INLINE_LAMBDA -> block const& { return x[i]; });
+  return detail::sum_terms<block>([&x](std::size_t n) OBJEVAL_INLINE_LAMBDA -> block const& { return x[n]; });
 };
 
 }  // namespace
 
-void objective_batch(std::span<float const> points, std::span<float> values) {
+void objective_batch(std::span<float const> points, std::span<float> values, unsigned threads) {
   if (points.size() != values.size() * value_count)
     throw std::invalid_argument("quadobj::objective_batch: points.size() must be 50 * values.size()");
-  objeval::batch_versions<value_count, double, registers, decltype(sum_block)>::evaluate(points.data(), values.size(),
-                                                                              values.data());
+  using versions = objeval::batch_versions<value_count, double, registers, decltype(sum_block)>;
+  versions::evaluate(points.data(), values.size(), values.data(), threads);
 }
 
 }  // namespace quadobj

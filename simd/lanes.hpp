@@ -4,11 +4,15 @@
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
+#include "simd/batch_threads.hpp"
 #include "simd/multiversion.hpp"
 
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 namespace objeval {
 
@@ -49,17 +53,25 @@ struct lanes {
 
 // Evaluates `count` points of N floats each, a block of Lane::width points at
 // a time: the block is turned into N lanes (unused lanes hold 0), `sum` maps
-// them to one lane of results, and each result is narrowed to float.
+// them to one lane of results, and each result is narrowed to float. The
+// block lives on the heap: a caller's thread may have a small stack.
 template <std::size_t N, class Lane, class Sum>
 OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, float* results, Sum sum) {
+  using T = typename Lane::value_type;
   constexpr std::size_t width = Lane::width;
+  std::vector<T> rows(N * width);  // row n holds slot n of each point
+  auto const slots = std::make_unique<std::array<Lane, N>>();
+  static_assert(sizeof(std::array<Lane, N>) == N * width * sizeof(T));
   for (std::size_t first = 0; first < count; first += width) {
     std::size_t const filled = count - first < width ? count - first : width;
-    std::array<Lane, N> slots;
-    for (std::size_t lane = 0; lane < width; ++lane)
-      for (std::size_t n = 0; n < N; ++n)
-        slots[n].set(lane, lane < filled ? static_cast<typename Lane::value_type>(points[(first + lane) * N + n]) : 0);
-    Lane const block = sum(slots);
+    for (std::size_t lane = 0; lane < filled; ++lane) {
+      float const* const point = points + (first + lane) * N;
+      for (std::size_t n = 0; n < N; ++n) rows[n * width + lane] = static_cast<T>(point[n]);
+    }
+    for (std::size_t lane = filled; lane < width; ++lane)
+      for (std::size_t n = 0; n < N; ++n) rows[n * width + lane] = T(0);
+    std::memcpy(slots->data(), rows.data(), sizeof *slots);
+    Lane const block = sum(*slots);
     for (std::size_t lane = 0; lane < filled; ++lane)
       results[first + lane] = canonical(static_cast<float>(block.get(lane)));
   }
@@ -72,8 +84,11 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
 template <std::size_t N, class T, std::size_t Registers, class Sum>
 class batch_versions {
  public:
-  static void evaluate(float const* points, std::size_t count, float* results) {
-    versions_(points, count, results);
+  // Points are shared between `threads` threads (0: one per core).
+  static void evaluate(float const* points, std::size_t count, float* results, unsigned threads) {
+    for_each_share(count, threads, 64, [points, results](std::size_t first, std::size_t size) {
+      versions_(points + first * N, size, results + first);
+    });
   }
 
  private:

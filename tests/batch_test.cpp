@@ -51,10 +51,12 @@ void expect_batch_matches_one_by_one(std::vector<float> const& all, One one, Bat
 }
 
 void check_doorcost(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<doorcost::value_count>(all, doorcost::cost, doorcost::cost_batch);
+  expect_batch_matches_one_by_one<doorcost::value_count>(
+      all, doorcost::cost, [](auto points, auto costs) { doorcost::cost_batch(points, costs); });
 }
 void check_quadobj(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<quadobj::value_count>(all, quadobj::objective, quadobj::objective_batch);
+  expect_batch_matches_one_by_one<quadobj::value_count>(
+      all, quadobj::objective, [](auto points, auto values) { quadobj::objective_batch(points, values); });
 }
 
 // Counts around the block widths: a partial block must not disturb the rest.
@@ -71,6 +73,29 @@ TEST(Batch, SpecialValuesGiveTheSameBitsIncludingNaN) {
   for (double share : {0.002, 0.02, 0.2}) {
     check_doorcost(points(200, 240, share, 3));
     check_quadobj(points(200, 50, share, 4));
+  }
+}
+
+// Shares that do not divide evenly, and more threads than shares: each point
+// still gets the bits of the one-thread call.
+TEST(Batch, AnyThreadCountGivesTheSameBits) {
+  for (std::size_t const count : {1000u, 777u, 130u, 65u, 1u}) {
+    auto const door_points = points(count, doorcost::value_count, 0.05, static_cast<unsigned>(count));
+    auto const quad_points = points(count, quadobj::value_count, 0.05, static_cast<unsigned>(count) + 1);
+    std::vector<float> door_one(count), quad_one(count);
+    doorcost::cost_batch(door_points, door_one, 1);
+    quadobj::objective_batch(quad_points, quad_one, 1);
+    for (unsigned const threads : {2u, 7u, 0u}) {
+      std::vector<float> door(count), quad(count);
+      doorcost::cost_batch(door_points, door, threads);
+      quadobj::objective_batch(quad_points, quad, threads);
+      for (std::size_t p = 0; p < count; ++p) {
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(door[p]), std::bit_cast<std::uint32_t>(door_one[p]))
+            << "doorcost, " << count << " points, " << threads << " threads, point " << p;
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(quad[p]), std::bit_cast<std::uint32_t>(quad_one[p]))
+            << "quadobj, " << count << " points, " << threads << " threads, point " << p;
+      }
+    }
   }
 }
 

@@ -99,7 +99,9 @@ TEST(ObjevalEval, ABadLineStopsTheRunAfterEveryGoodValue) {
   EXPECT_EQ(not_a_number.status, 1);
   EXPECT_EQ(not_a_number.values.size(), 1u);
   EXPECT_NE(not_a_number.errors.find("line 3: field 2 is empty"), std::string::npos) << not_a_number.errors;
-  auto const text_field = run_eval(dir, "quadobj", "1.5x" + std::string(" 1", 49) + "\n");
+  std::string other_fields;
+  for (int n = 0; n < 49; ++n) other_fields += " 1";
+  auto const text_field = run_eval(dir, "quadobj", "1.5x" + other_fields + "\n");
   EXPECT_NE(text_field.errors.find("line 1: field 1 is not a number: \"1.5x\""), std::string::npos);
   EXPECT_TRUE(text_field.values.empty());
 }

@@ -30,7 +30,7 @@ doorcost = Problem(
         "the sum of flow(i, j) * (8 + |k - l|) * x[i][k] * y[j][l], summed in float."
     ),
     single=_library.objeval_doorcost,
-    batch=_library.objeval_doorcost_batch,
+    batch=_library.objeval_doorcost_batch_threads,
 )
 
 quadobj = Problem(
@@ -42,5 +42,5 @@ quadobj = Problem(
         "rounded to float."
     ),
     single=_library.objeval_quadobj,
-    batch=_library.objeval_quadobj_batch,
+    batch=_library.objeval_quadobj_batch_threads,
 )

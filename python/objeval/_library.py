@@ -28,6 +28,6 @@ def load_library():
     for name in ("objeval_doorcost", "objeval_quadobj"):
         single = getattr(library, name)
         single.argtypes, single.restype = [point], ctypes.c_float
-        batch = getattr(library, name + "_batch")
-        batch.argtypes, batch.restype = [point, ctypes.c_size_t, point], None
+        batch = getattr(library, name + "_batch_threads")
+        batch.argtypes, batch.restype = [point, ctypes.c_size_t, point, ctypes.c_uint], None
     return library

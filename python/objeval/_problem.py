@@ -13,7 +13,8 @@ class Problem:
 
     ``x`` of shape ``(dimension,)`` gives a Python float; ``x`` of shape
     ``(n, dimension)`` gives a float32 NumPy array of n values (an
-    ``array.array('f')`` without NumPy), evaluated as one batch in C++.
+    ``array.array('f')`` without NumPy), evaluated as one batch in C++ on
+    ``threads`` threads (0: one per core); the values do not depend on it.
 
     Values are read as float32. A C-contiguous float32 array is passed
     without a copy; anything else is converted to float32 once, each value
@@ -40,12 +41,14 @@ class Problem:
         d = self.dimension
         return ValueError(f"{self.name}: expected shape ({d},) or (n, {d}), got {got}")
 
-    def __call__(self, x):
+    def __call__(self, x, threads=1):
+        if not isinstance(threads, int) or threads < 0:
+            raise ValueError(f"{self.name}: threads is a count of threads, 0 for one per core")
         if _np is not None:
-            return self._call_numpy(x)
-        return self._call_sequence(x)
+            return self._call_numpy(x, threads)
+        return self._call_sequence(x, threads)
 
-    def _call_numpy(self, x):
+    def _call_numpy(self, x, threads):
         np = _np
         a = x if isinstance(x, np.ndarray) else np.asarray(x)
         if a.dtype == object or not (np.issubdtype(a.dtype, np.number) or a.dtype == np.bool_):
@@ -63,10 +66,10 @@ class Problem:
             return float(self._single(a.ctypes.data))
         values = np.empty(a.shape[0], dtype=np.float32)
         if a.shape[0] > 0:
-            self._batch(a.ctypes.data, a.shape[0], values.ctypes.data)
+            self._batch(a.ctypes.data, a.shape[0], values.ctypes.data, threads)
         return values
 
-    def _call_sequence(self, x):
+    def _call_sequence(self, x, threads):
         d = self.dimension
         try:
             rows = list(x)
@@ -88,5 +91,5 @@ class Problem:
             return float(self._single(address))
         values = array.array("f", bytes(4 * len(rows)))
         if rows:
-            self._batch(address, len(rows), values.buffer_info()[0])
+            self._batch(address, len(rows), values.buffer_info()[0], threads)
         return values

@@ -125,3 +125,5 @@ def test_threads_give_the_results_of_one(problem):
         t.join()
     for r in results:
         assert (bits(r) == bits(expected)).all()
+    for threads in (2, 7, 0):
+        assert (bits(problem(points[:1001], threads=threads)) == bits(expected[:1001])).all()

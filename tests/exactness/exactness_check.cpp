@@ -38,9 +38,11 @@ void evaluate(char const* program, std::vector<exactness::point<N>> const& corpu
 std::vector<result> evaluate_all() {
   std::vector<result> results;
   evaluate<240>("doorcost", exactness::doorcost_corpus(),
-                [](auto const& p) { return doorcost::cost(p); }, doorcost::cost_batch, results);
+                [](auto const& p) { return doorcost::cost(p); },
+                [](auto points, auto costs) { doorcost::cost_batch(points, costs); }, results);
   evaluate<50>("quadobj", exactness::quadobj_corpus(),
-               [](auto const& p) { return quadobj::objective(p); }, quadobj::objective_batch, results);
+               [](auto const& p) { return quadobj::objective(p); },
+               [](auto points, auto values) { quadobj::objective_batch(points, values); }, results);
   return results;
 }
 
