@@ -89,13 +89,13 @@ BENCHMARK(BM_batch<quadobj::value_count, quadobj::objective_batch>)
     benchmark::DoNotOptimize(y);                                                     \
     V wv = SET(w), yv = SET(y);                                                      \
     V x[8], sum[8];                                                                  \
-    for (int k = 0; k < 8; ++k) x[k] = SET(T(1) + T(k) * T(0x1p-10)), sum[k] = SET(T(0)); \
+    for (std::size_t k = 0; k < 8; ++k) x[k] = SET(T(1) + T(k) * T(0x1p-10)), sum[k] = SET(T(0)); \
     for (std::size_t done = 0; done < points; done += 8 * lanes)                     \
       for (int t = 0; t < pairs; ++t) {                                              \
         __asm__("" : "+v"(wv)); /* w changes, as far as the compiler knows */        \
-        _Pragma("GCC unroll 8") for (int k = 0; k < 8; ++k) sum[k] = FMA(MUL(x[k], wv), yv, sum[k]); \
+        _Pragma("GCC unroll 8") for (std::size_t k = 0; k < 8; ++k) sum[k] = FMA(MUL(x[k], wv), yv, sum[k]); \
       }                                                                              \
-    for (int k = 0; k < 8; ++k) STORE(out + k * lanes, sum[k]);                      \
+    for (std::size_t k = 0; k < 8; ++k) STORE(out + k * lanes, sum[k]);              \
   }
 
 template <class T>

@@ -12,7 +12,8 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
-#include <vector>
+#include <type_traits>
+#include <utility>
 
 namespace objeval {
 
@@ -31,6 +32,11 @@ struct lanes {
   }
 
   OBJEVAL_INLINE T get(std::size_t lane) const { return r[lane / per_register][lane % per_register]; }
+  // All lanes to out[0 .. width), by constant lane numbers: the registers stay
+  // registers in the code that computed them.
+  OBJEVAL_INLINE void store(T* out) const {
+    for (std::size_t i = 0; i < Registers; ++i) store_register(out + i * per_register, r[i], std::make_index_sequence<per_register>{});
+  }
   OBJEVAL_INLINE void set(std::size_t lane, T value) { r[lane / per_register][lane % per_register] = value; }
 
   OBJEVAL_INLINE friend lanes operator*(lanes const& a, T b) {
@@ -46,8 +52,45 @@ struct lanes {
   OBJEVAL_INLINE friend lanes fma(lanes const& a, lanes const& b, lanes const& c) {
     lanes s;
     for (std::size_t i = 0; i < Registers; ++i)
-      for (std::size_t k = 0; k < per_register; ++k) s.r[i][k] = std::fma(a.r[i][k], b.r[i][k], c.r[i][k]);
+      fma_register(s.r[i], a.r[i], b.r[i], c.r[i], std::make_index_sequence<per_register>{});
     return s;
+  }
+
+  // Whether blocks are filled by square tiles: measured faster for four
+  // doubles a register (AVX2), where each value is widened on the way.
+  static constexpr bool tiles = std::is_same_v<T, double> && per_register == 4;
+
+  // A square tile of per_register points by per_register slots, from rows of
+  // `in_stride` floats into register `g` of out[0 .. per_register): slot n of
+  // point p becomes lane p of that register of out[n].
+  OBJEVAL_INLINE static void transpose_tile(float const* in, std::size_t in_stride, lanes* out, std::size_t g) {
+    transpose_tile(in, in_stride, out, g, std::make_index_sequence<per_register>{});
+  }
+
+ private:
+  template <std::size_t... K>
+  OBJEVAL_INLINE static void store_register(T* out, reg const& x, std::index_sequence<K...>) {
+    ((out[K] = x[K]), ...);
+  }
+
+  template <std::size_t... K>
+  OBJEVAL_INLINE static void transpose_tile(float const* in, std::size_t in_stride, lanes* out, std::size_t g,
+                                            std::index_sequence<K...>) {
+    typedef float floats __attribute__((vector_size(per_register * sizeof(float))));
+    reg rows[per_register];
+    for (std::size_t p = 0; p < per_register; ++p) {
+      floats loaded;
+      std::memcpy(&loaded, in + p * in_stride, sizeof loaded);
+      rows[p] = __builtin_convertvector(loaded, reg);
+    }
+    for (std::size_t n = 0; n < per_register; ++n) out[n].r[g] = reg{rows[K][n]...};
+  }
+
+  // One register built whole from its lanes' fused multiply-adds: the
+  // compiler makes it one vector instruction and keeps it in a register.
+  template <std::size_t... K>
+  OBJEVAL_INLINE static void fma_register(reg& s, reg const& a, reg const& b, reg const& c, std::index_sequence<K...>) {
+    s = reg{std::fma(a[K], b[K], c[K])...};
   }
 };
 
@@ -58,22 +101,24 @@ struct lanes {
 template <std::size_t N, class Lane, class Sum>
 OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, float* results, Sum sum) {
   using T = typename Lane::value_type;
-  constexpr std::size_t width = Lane::width;
-  std::vector<T> rows(N * width);  // row n holds slot n of each point
-  auto const slots = std::make_unique<std::array<Lane, N>>();
-  static_assert(sizeof(std::array<Lane, N>) == N * width * sizeof(T));
+  constexpr std::size_t width = Lane::width, tile = Lane::per_register;
+  constexpr std::size_t tiled = N / tile * tile;  // slots that go by whole tiles
+  auto const owned = std::make_unique<std::array<Lane, N>>();
+  std::array<Lane, N>& slots = *owned;
   for (std::size_t first = 0; first < count; first += width) {
     std::size_t const filled = count - first < width ? count - first : width;
-    for (std::size_t lane = 0; lane < filled; ++lane) {
-      float const* const point = points + (first + lane) * N;
-      for (std::size_t n = 0; n < N; ++n) rows[n * width + lane] = static_cast<T>(point[n]);
-    }
-    for (std::size_t lane = filled; lane < width; ++lane)
-      for (std::size_t n = 0; n < N; ++n) rows[n * width + lane] = T(0);
-    std::memcpy(slots->data(), rows.data(), sizeof *slots);
-    Lane const block = sum(*slots);
-    for (std::size_t lane = 0; lane < filled; ++lane)
-      results[first + lane] = canonical(static_cast<float>(block.get(lane)));
+    std::size_t lane = 0;
+    if (Lane::tiles && filled == width)
+      for (; lane < width; lane += tile)
+        for (std::size_t n = 0; n < tiled; n += tile)
+          Lane::transpose_tile(points + (first + lane) * N + n, N, &slots[n], lane / tile);
+    for (std::size_t p = 0; p < width; ++p)
+      for (std::size_t n = p < lane ? tiled : 0; n < N; ++n)
+        slots[n].set(p, p < filled ? static_cast<T>(points[(first + p) * N + n]) : T(0));
+    Lane const block = sum(slots);
+    T values[width];
+    block.store(values);
+    for (std::size_t p = 0; p < filled; ++p) results[first + p] = canonical(static_cast<float>(values[p]));
   }
 }
 
