@@ -108,7 +108,8 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
   for (std::size_t first = 0; first < count; first += width) {
     std::size_t const filled = count - first < width ? count - first : width;
     std::size_t lane = 0;
-    if (Lane::tiles && filled == width)
+    if constexpr (Lane::tiles)
+      if (filled == width)
       for (; lane < width; lane += tile)
         for (std::size_t n = 0; n < tiled; n += tile)
           Lane::transpose_tile(points + (first + lane) * N + n, N, &slots[n], lane / tile);

@@ -22,11 +22,15 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(OBJEVAL_NO_MULTIVERSION)
 #define OBJEVAL_MULTIVERSION 1
 // A build whose own flags reach a level compiles that version with them: a
-// narrower target than the build's could not take in the shared code.
+// narrower target than the build's could not take in the shared code. The
+// levels are named by their instruction sets, not as arch=x86-64-vN: a
+// different arch than the build's (-march=native) would stop the shared code
+// from being inlined into them.
+#define OBJEVAL_ISA_V3 "avx,avx2,bmi,bmi2,f16c,fma,lzcnt,movbe,popcnt,sse4.2,xsave"
 #if defined(__AVX2__) && defined(__FMA__) && defined(__BMI2__)
 #define OBJEVAL_TARGET_V3
 #else
-#define OBJEVAL_TARGET_V3 __attribute__((target("arch=x86-64-v3")))
+#define OBJEVAL_TARGET_V3 __attribute__((target(OBJEVAL_ISA_V3)))
 #endif
 #if defined(__FMA__)
 #define OBJEVAL_TARGET_FMA
@@ -36,7 +40,7 @@
 #if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512DQ__) && defined(__AVX512VL__)
 #define OBJEVAL_TARGET_V4
 #else
-#define OBJEVAL_TARGET_V4 __attribute__((target("arch=x86-64-v4")))
+#define OBJEVAL_TARGET_V4 __attribute__((target(OBJEVAL_ISA_V3 ",avx512f,avx512bw,avx512cd,avx512dq,avx512vl")))
 #endif
 #if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>) && !defined(OBJEVAL_BARE)
 #if defined(__clang__)
