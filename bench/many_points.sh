@@ -21,7 +21,7 @@ for problem in doorcost quadobj; do
   python3 "$root/bench/each_point.py" "$build/$problem/$problem" "$work/$problem.txt" >"$work/each.out"
   "$build/cli/objeval-eval" "$problem" "$work/$problem.txt" >"$work/many.out"
   cmp -s "$work/each.out" "$work/many.out" || { echo "$problem: the values differ" >&2; exit 1; }
-  hyperfine --style none --warmup 1 --runs 5 --export-json "$work/$problem.json" \
+  hyperfine --shell=none --style none --warmup 1 --runs 5 --export-json "$work/$problem.json" \
     -n "$problem, once per point" "python3 $root/bench/each_point.py $build/$problem/$problem $work/$problem.txt" \
     -n "objeval-eval $problem" "$build/cli/objeval-eval $problem $work/$problem.txt" >/dev/null
   python3 - "$work/$problem.json" "$count" <<'SUMMARY'

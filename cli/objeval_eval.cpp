@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -121,17 +122,23 @@ int main(int argc, char** argv) {
   // The input goes through in chunks of whole lines; each chunk's points are
   // split between the threads, which read and evaluate their share.
   constexpr std::size_t chunk_size = std::size_t{1} << 22;
-  std::string text;
+  // Read into without clearing it first: a leftover partial line, then a chunk.
+  std::unique_ptr<char[]> buffer(new char[2 * chunk_size]);
+  std::size_t capacity = 2 * chunk_size, kept = 0;
   std::vector<point_line> lines;
   std::vector<float> points, values;
   std::size_t line_number = 0;
   std::string error;
   bool at_end = false;
   while (!at_end && error.empty()) {
-    std::size_t const kept = text.size();
-    text.resize(kept + chunk_size);
-    std::size_t const got = std::fread(text.data() + kept, 1, chunk_size, in);
-    text.resize(kept + got);
+    if (capacity - kept < chunk_size) {  // a line longer than a chunk
+      std::unique_ptr<char[]> larger(new char[2 * capacity]);
+      std::memcpy(larger.get(), buffer.get(), kept);
+      buffer = std::move(larger);
+      capacity *= 2;
+    }
+    std::size_t const got = std::fread(buffer.get() + kept, 1, chunk_size, in);
+    std::string_view const text(buffer.get(), kept + got);
     at_end = got == 0;
     if (at_end && std::ferror(in)) {
       error = "cannot read the input";
@@ -171,7 +178,8 @@ int main(int argc, char** argv) {
       if (good[t] != share_end(t)) error = "line " + std::to_string(lines[good[t]].number) + ": " + errors[t];
     }
     print_values(std::span<float const>(values).first(printable), round_trip);
-    text.erase(0, complete);
+    kept = text.size() - complete;
+    std::memmove(buffer.get(), buffer.get() + complete, kept);
   }
   bool const written = std::fflush(stdout) == 0;
   if (!error.empty()) {

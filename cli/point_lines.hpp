@@ -8,7 +8,9 @@
 
 #include <fast_float/fast_float.h>
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,6 +27,45 @@ inline bool is_point_line(std::string_view line) noexcept {
 }
 
 inline bool ends_field(char const* at, char const* end) noexcept { return at == end || is_space(*at) || *at == ','; }
+
+// A short plain decimal ([-]digits[.digits][e[+-]digits], at most 2^53 in
+// its digits, a power of ten up to 22): its double m * 10^e or m / 10^-e is
+// rounded once, so the float nearest to that double is the float nearest to
+// the decimal, unless the double fell exactly halfway between two floats.
+// Returns where the number ends, or nullptr where it is not such a number.
+inline char const* read_short_decimal(char const* at, char const* end, float& value) noexcept {
+  static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  bool const negative = at != end && *at == '-';
+  if (negative) ++at;
+  std::uint64_t m = 0;
+  int digits = 0, scale = 0;
+  for (; at != end && *at >= '0' && *at <= '9'; ++at, ++digits) m = m * 10 + static_cast<unsigned>(*at - '0');
+  if (at != end && *at == '.')
+    for (++at; at != end && *at >= '0' && *at <= '9'; ++at, ++digits, --scale)
+      m = m * 10 + static_cast<unsigned>(*at - '0');
+  if (digits == 0 || digits > 19 || m > (std::uint64_t{1} << 53)) return nullptr;
+  if (at != end && (*at == 'e' || *at == 'E')) {
+    char const* e = at + 1;
+    bool const minus = e != end && *e == '-';
+    if (e != end && (*e == '-' || *e == '+')) ++e;
+    int exponent = 0, exponent_digits = 0;
+    for (; e != end && *e >= '0' && *e <= '9' && exponent_digits < 4; ++e, ++exponent_digits) exponent = exponent * 10 + (*e - '0');
+    if (exponent_digits == 0 || exponent_digits == 4) return nullptr;
+    scale += minus ? -exponent : exponent;
+    at = e;
+  }
+  if (scale < -22 || scale > 22) return nullptr;
+  double const exact = scale < 0 ? static_cast<double>(m) / powers[-scale] : static_cast<double>(m) * powers[scale];
+  // Such a number is 0 or between 1e-22 and 2^53 * 1e22, where floats are
+  // normal: a double halfway between two of them has a 1 and then zeros
+  // below the float's last place.
+  auto const bits = std::bit_cast<std::uint64_t>(exact);
+  if ((bits & 0x1fffffff) == 0x10000000) return nullptr;
+  float const rounded = static_cast<float>(exact);
+  value = negative ? -rounded : rounded;
+  return at;
+}
 
 // Reads the point on one line into `point`; returns what was wrong with the
 // line, or nothing. Each field must be one number and nothing else.
@@ -47,9 +88,13 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
     char const first = *at == '-' && at + 1 != end ? at[1] : *at;
     bool read = false;
     if ((first >= '0' && first <= '9') || first == '.') {
-      auto const [stop, error] = fast_float::from_chars(at, end, value);
-      if (error == std::errc() && ends_field(stop, end)) {
+      char const* const stop = read_short_decimal(at, end, value);
+      if (stop != nullptr && ends_field(stop, end)) {
         at = stop;
+        read = true;
+      } else if (auto const [after, error] = fast_float::from_chars(at, end, value);
+                 error == std::errc() && ends_field(after, end)) {
+        at = after;
         read = true;
       }
     }

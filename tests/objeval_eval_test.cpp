@@ -1,14 +1,19 @@
 // objeval-eval as a caller sees it: a points file in, values out, and a bad
 // line that stops the run after every value before it.
+#include "cli/point_lines.hpp"
 #include "program_run.hpp"
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,6 +109,35 @@ TEST(ObjevalEval, ABadLineStopsTheRunAfterEveryGoodValue) {
   auto const text_field = run_eval(dir, "quadobj", "1.5x" + other_fields + "\n");
   EXPECT_NE(text_field.errors.find("line 1: field 1 is not a number: \"1.5x\""), std::string::npos);
   EXPECT_TRUE(text_field.values.empty());
+}
+
+// Short decimals take a quicker way through double: one rounding to double,
+// then one to float, which is wrong only where the double lands exactly
+// halfway between two floats. Decimals next to those halfway points, and
+// decimals at the edges of the float range, must still read as the programs
+// read them.
+TEST(ObjevalEval, ShortDecimalsReadAsTheProgramsReadThem) {
+  std::mt19937 random(12);
+  std::uniform_int_distribution<std::uint32_t> bits(0, 0x7f7fffff);
+  std::vector<std::string> texts = {"3.4028235e38", "3.40282357e38", "1.17549435e-38", "1.1754942e-38", "1e-40",
+                                    "-0", "0.0", "9007199254740993", "1e22", "1e23", "123456789012345678e-22"};
+  std::uniform_int_distribution<std::uint32_t> subnormal(1, 0x7fffff);
+  for (int n = 0; n < 120000; ++n) {
+    float const f = std::bit_cast<float>(n % 6 == 0 ? subnormal(random) : bits(random));
+    double const halfway = static_cast<double>(f) + static_cast<double>(std::nextafter(f, INFINITY) - f) / 2;
+    char text[40];
+    for (char const* format : {"%.9g", "%.15g", "%.16g"}) {
+      std::snprintf(text, sizeof text, format, n % 2 ? static_cast<double>(f) : halfway);
+      texts.push_back(text);
+    }
+  }
+  for (std::string const& text : texts) {
+    float fast = 0, reference = 0;
+    ASSERT_EQ(points_cli::read_point(text, std::span<float>(&fast, 1)), "") << text;
+    value_files::memory_bytes bytes(text.data(), text.size());
+    ASSERT_TRUE(value_files::scan_float(bytes, reference));
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(fast), std::bit_cast<std::uint32_t>(reference)) << text;
+  }
 }
 
 TEST(ObjevalEval, RoundTripValuesReadBackToTheSameFloat) {
