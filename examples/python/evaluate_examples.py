@@ -35,8 +35,8 @@ def read_point(path, count):
 
 def write_in_place(path, data):
     """Writes data over the file without truncating it first, then cuts it to
-    length: truncating a file with open(path, "w") makes the file system
-    flush it to disk at close, which costs more than a whole program run."""
+    length if it was longer: truncating a file with open(path, "w") makes the
+    file system flush it to disk at close, a large share of a run's cost."""
     fd = os.open(path, os.O_WRONLY | os.O_CREAT, 0o666)
     try:
         view = memoryview(data)
