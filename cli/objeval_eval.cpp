@@ -42,23 +42,34 @@ constexpr problem problems[] = {
     {"quadobj", quadobj::value_count, quadobj::objective_batch},
 };
 
-struct point_line {
+// One thread's share of a chunk: whole lines, read, then evaluated as one
+// batch. Reading stops at the first bad line.
+struct share {
   std::string_view text;
-  std::size_t number;  // in the input, from 1
-};
+  std::vector<float> points, values;
+  std::size_t lines = 0;  // lines read, the bad one included
+  std::string error;
 
-// Reads and evaluates lines[begin, end); stops at the first bad line and
-// returns its index (end if none), with the message in `error`.
-std::size_t evaluate_lines(problem const& p, std::span<point_line const> lines, std::span<float> points,
-                           std::span<float> values, std::string& error) {
-  std::size_t good = 0;
-  for (; good < lines.size(); ++good) {
-    error = points_cli::read_point(lines[good].text, points.subspan(good * p.dimension, p.dimension));
-    if (!error.empty()) break;
+  void evaluate(problem const& p) {
+    points.clear();
+    for (std::size_t start = 0; start < text.size();) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) end = text.size();
+      std::string_view const line = text.substr(start, end - start);
+      ++lines;
+      start = end + 1;
+      if (!points_cli::is_point_line(line)) continue;
+      points.resize(points.size() + p.dimension);
+      error = points_cli::read_point(line, std::span<float>(points).last(p.dimension));
+      if (!error.empty()) {
+        points.resize(points.size() - p.dimension);
+        break;
+      }
+    }
+    values.resize(points.size() / p.dimension);
+    p.batch(points, values, 1);
   }
-  p.batch(points.first(good * p.dimension), values.first(good), 1);
-  return good;
-}
+};
 
 void print_values(std::span<float const> values, bool round_trip) {
   char text[value_files::fixed_text_capacity + 1];
@@ -125,9 +136,8 @@ int main(int argc, char** argv) {
   // Read into without clearing it first: a leftover partial line, then a chunk.
   std::unique_ptr<char[]> buffer(new char[2 * chunk_size]);
   std::size_t capacity = 2 * chunk_size, kept = 0;
-  std::vector<point_line> lines;
-  std::vector<float> points, values;
-  std::size_t line_number = 0;
+  std::vector<share> shares(threads);
+  std::size_t line_number = 0;  // lines before this chunk
   std::string error;
   bool at_end = false;
   while (!at_end && error.empty()) {
@@ -145,39 +155,33 @@ int main(int argc, char** argv) {
       break;
     }
     std::size_t const complete = at_end ? text.size() : text.rfind('\n') + 1;  // npos + 1 == 0
-    lines.clear();
-    for (std::size_t start = 0; start < complete;) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string::npos || end > complete) end = complete;
-      ++line_number;
-      std::string_view const line(text.data() + start, end - start);
-      if (points_cli::is_point_line(line)) lines.push_back({line, line_number});
-      start = end + 1;
-    }
-    points.resize(lines.size() * chosen->dimension);
-    values.resize(lines.size());
 
-    // Share t is lines [t * share, (t + 1) * share); good[t] is where it stopped.
-    std::size_t const share = (lines.size() + threads - 1) / threads;
-    auto const share_end = [&](std::size_t t) { return std::min(lines.size(), (t + 1) * share); };
-    std::vector<std::size_t> good(threads);
-    std::vector<std::string> errors(threads);
-    auto const work = [&](std::size_t t) {
-      std::size_t const begin = std::min(lines.size(), t * share);
-      good[t] = begin + evaluate_lines(*chosen, std::span<point_line const>(lines).subspan(begin, share_end(t) - begin),
-                                       std::span<float>(points).subspan(begin * chosen->dimension),
-                                       std::span<float>(values).subspan(begin), errors[t]);
-    };
-    std::vector<std::thread> workers;
-    for (std::size_t t = 1; t < threads; ++t) workers.emplace_back(work, t);
-    work(0);
-    for (auto& w : workers) w.join();
-    std::size_t printable = 0;
-    for (std::size_t t = 0; t < threads && error.empty(); ++t) {
-      printable = good[t];
-      if (good[t] != share_end(t)) error = "line " + std::to_string(lines[good[t]].number) + ": " + errors[t];
+    // Equal shares of the bytes, each moved on to the start of a line.
+    std::size_t from = 0;
+    for (std::size_t t = 0; t < threads; ++t) {
+      std::size_t to = t + 1 == threads ? complete : std::max(from, complete * (t + 1) / threads);
+      if (to < complete) {
+        std::size_t const line_end = text.find('\n', to == 0 ? 0 : to - 1);
+        to = line_end == std::string_view::npos || line_end >= complete ? complete : line_end + 1;
+      }
+      shares[t].text = text.substr(from, to - from);
+      shares[t].lines = 0;
+      shares[t].error.clear();
+      from = to;
     }
-    print_values(std::span<float const>(values).first(printable), round_trip);
+    std::vector<std::thread> workers;
+    for (std::size_t t = 1; t < threads; ++t) workers.emplace_back([&, t] { shares[t].evaluate(*chosen); });
+    shares[0].evaluate(*chosen);
+    for (auto& w : workers) w.join();
+
+    for (share const& s : shares) {
+      print_values(s.values, round_trip);
+      line_number += s.lines;
+      if (!s.error.empty()) {
+        error = "line " + std::to_string(line_number) + ": " + s.error;
+        break;
+      }
+    }
     kept = text.size() - complete;
     std::memmove(buffer.get(), buffer.get() + complete, kept);
   }

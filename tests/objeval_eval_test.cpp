@@ -95,6 +95,7 @@ TEST(ObjevalEval, ABadLineStopsTheRunAfterEveryGoodValue) {
     auto const many = run_eval(dir, std::string(threads) + " quadobj", text);
     EXPECT_EQ(many.status, 1);
     EXPECT_EQ(many.values, one.values);
+    EXPECT_EQ(many.errors, one.errors);
   }
   EXPECT_EQ(one.status, 1);
   EXPECT_EQ(one.values.size(), 4320u);
