@@ -18,7 +18,7 @@
 
 namespace points_cli {
 
-inline bool is_space(char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
+using value_files::detail::is_space;  // the C locale's white space
 
 inline bool is_point_line(std::string_view line) noexcept {
   std::size_t at = 0;

@@ -31,11 +31,11 @@ struct lanes {
     for (reg& x : r) x = reg{} + broadcast;
   }
 
-  OBJEVAL_INLINE T get(std::size_t lane) const { return r[lane / per_register][lane % per_register]; }
   // All lanes to out[0 .. width), by constant lane numbers: the registers stay
   // registers in the code that computed them.
   OBJEVAL_INLINE void store(T* out) const {
-    for (std::size_t i = 0; i < Registers; ++i) store_register(out + i * per_register, r[i], std::make_index_sequence<per_register>{});
+    for (std::size_t i = 0; i < Registers; ++i)
+      store_register(out + i * per_register, r[i], std::make_index_sequence<per_register>{});
   }
   OBJEVAL_INLINE void set(std::size_t lane, T value) { r[lane / per_register][lane % per_register] = value; }
 
@@ -108,11 +108,13 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
   for (std::size_t first = 0; first < count; first += width) {
     std::size_t const filled = count - first < width ? count - first : width;
     std::size_t lane = 0;
-    if constexpr (Lane::tiles)
+    if constexpr (Lane::tiles) {
       if (filled == width)
-      for (; lane < width; lane += tile)
-        for (std::size_t n = 0; n < tiled; n += tile)
-          Lane::transpose_tile(points + (first + lane) * N + n, N, &slots[n], lane / tile);
+        for (; lane < width; lane += tile)
+          for (std::size_t n = 0; n < tiled; n += tile)
+            Lane::transpose_tile(points + (first + lane) * N + n, N, &slots[n], lane / tile);
+    }
+    // What the tiles left: the last slots of tiled points, all of the others.
     for (std::size_t p = 0; p < width; ++p)
       for (std::size_t n = p < lane ? tiled : 0; n < N; ++n)
         slots[n].set(p, p < filled ? static_cast<T>(points[(first + p) * N + n]) : T(0));

@@ -48,13 +48,8 @@ class file_bytes {
 };
 
 template <std::size_t N>
-constexpr std::size_t length(char const (&)[N]) noexcept {
-  return N - 1;
-}
-
-template <std::size_t N>
 int fail(char const (&message)[N]) noexcept {
-  bare::write_all(1, message, length(message));
+  bare::write_all(1, message, N - 1);  // the message without its terminator
   return failure_status;
 }
 
