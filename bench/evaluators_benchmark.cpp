@@ -4,7 +4,6 @@
 // multiplies and fused multiply-adds in the widest vectors the CPU has.
 #include "doorcost/cost.hpp"
 #include "quadobj/objective.hpp"
-#include "simd/lanes.hpp"
 #include "simd/multiversion.hpp"
 
 #include <benchmark/benchmark.h>
@@ -84,10 +83,8 @@ BENCHMARK(BM_batch<quadobj::value_count, quadobj::objective_batch>)
 #define OBJEVAL_PAIRS(T, V, SET, MUL, FMA, STORE)                                    \
   {                                                                                  \
     constexpr std::size_t lanes = sizeof(V) / sizeof(T);                             \
-    T w = T(0.999), y = T(1.001);                                                    \
-    benchmark::DoNotOptimize(w);                                                     \
-    benchmark::DoNotOptimize(y);                                                     \
-    V wv = SET(w), yv = SET(y);                                                      \
+    V wv = SET(T(0.999)), yv = SET(T(1.001));                                        \
+    __asm__("" : "+v"(wv), "+v"(yv)); /* values the compiler cannot fold */          \
     V x[8], sum[8];                                                                  \
     for (std::size_t k = 0; k < 8; ++k) x[k] = SET(T(1) + T(k) * T(0x1p-10)), sum[k] = SET(T(0)); \
     for (std::size_t done = 0; done < points; done += 8 * lanes)                     \

@@ -8,7 +8,7 @@ namespace {
 
 constexpr auto evaluate = [](float const* assignment) OBJEVAL_INLINE_LAMBDA {
   return objeval::canonical(
-      detail::sum_terms<float>([assignment](std::size_t n) OBJEVAL_INLINE_LAMBDA { return assignment[n]; }));
+      detail::sum_terms(assignment));
 };
 
 }  // namespace

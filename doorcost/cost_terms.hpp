@@ -47,24 +47,22 @@ inline constexpr auto term_weights = [] {
 }();
 
 // Terms in the order i, k, j (non-zero flow only), l. Each is p = x[i][k] * w,
-// rounded, fused with y[j][l] into the running sum; the sum starts as the
-// first term itself, so an all -0 assignment costs -0.
-template <class Lane, class Slot>
-OBJEVAL_INLINE Lane sum_terms(Slot const& slot) {
+// rounded, fused with y[j][l] into the running sum. The sum starts at -0, so
+// the first fused term is its rounded product alone, and an all -0
+// assignment costs -0. `slots` holds the 240 values, as floats or as lanes.
+template <class Lane>
+OBJEVAL_INLINE Lane sum_terms(Lane const* slots) {
   using std::fma;
   float const* w = term_weights.data();
-  Lane sum = (slot(0) * *w++) * slot(outbound_offset + flow_rows[0].outbound[0] * doors);
+  Lane sum(-0.0f);
   for (std::size_t i = 0; i < trucks; ++i) {
     flow_row const& row = flow_rows[i];
     for (std::size_t k = 0; k < doors; ++k) {
-      Lane const x = slot(i * doors + k);
+      Lane const x = slots[i * doors + k];
       for (std::size_t n = 0; n < row.count; ++n) {
-        std::size_t const y_row = outbound_offset + row.outbound[n] * doors;
-        std::size_t const l_begin = (i == 0 && k == 0 && n == 0) ? 1 : 0;
-        for (std::size_t l = l_begin; l < doors; ++l) {
-          Lane const p = x * *w++;
-          sum = fma(p, slot(y_row + l), sum);
-        }
+        Lane const* const y = slots + outbound_offset + row.outbound[n] * doors;
+        for (std::size_t l = 0; l < doors; ++l) sum = fma(x * w[l], y[l], sum);
+        w += doors;
       }
     }
   }

@@ -12,7 +12,7 @@ constexpr auto evaluate = [](float const* point) OBJEVAL_INLINE_LAMBDA {
   std::array<double, value_count> x;
   for (std::size_t i = 0; i < value_count; ++i) x[i] = point[i];
   return objeval::canonical(
-      static_cast<float>(detail::sum_terms<double>([&x](std::size_t i) OBJEVAL_INLINE_LAMBDA { return x[i]; })));
+      static_cast<float>(detail::sum_terms(x.data())));
 };
 
 }  // namespace

@@ -1,21 +1,17 @@
-#include "simd/lanes.hpp"
+#include "simd/batch_versions.hpp"
 #include "quadobj/objective.hpp"
 #include "quadobj/objective_terms.hpp"
 
 #include <stdexcept>
-#include <type_traits>
 
 namespace quadobj {
 namespace {
 
-// Two 64-byte registers per block, or as many bytes in narrower ones, keep
-// independent sums in flight.
-constexpr std::size_t registers = 2;
+// Four registers of sums a block hide the latency of a fused multiply-add
+// behind the others' work.
+constexpr std::size_t registers = 4;
 
-constexpr auto sum_block = [](auto const& x) OBJEVAL_INLINE_LAMBDA {
-  using block = typename std::remove_cvref_t<decltype(x)>::value_type;
-  return detail::sum_terms<block>([&x](std::size_t n) OBJEVAL_INLINE_LAMBDA -> block const& { return x[n]; });
-};
+constexpr auto sum_block = [](auto const* x) OBJEVAL_INLINE_LAMBDA { return detail::sum_terms(x); };
 
 }  // namespace
 

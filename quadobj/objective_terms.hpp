@@ -15,20 +15,20 @@ namespace quadobj::detail {
 inline constexpr std::size_t variables = 50;
 
 // Pair terms for i, then j != i, each t = x[i] * Q[i][j] rounded and fused
-// with x[j] into the sum, which starts as the first term itself; then the
-// linear terms fused in ascending order. `x(i)` gives x[i] widened to double.
-template <class Lane, class Widened>
-OBJEVAL_INLINE Lane sum_terms(Widened const& x) {
+// with x[j] into the sum; then the linear terms fused in ascending order. The
+// sum starts at -0, so the first fused term is its rounded product alone.
+// `x` holds the 50 values widened to double, as doubles or as lanes.
+template <class Lane>
+OBJEVAL_INLINE Lane sum_terms(Lane const* x) {
   using std::fma;
-  Lane sum = (x(0) * pair_coefficients[0][0]) * x(1);
+  Lane sum(-0.0);
   for (std::size_t i = 0; i < variables; ++i) {
-    Lane const xi = x(i);
-    for (std::size_t n = (i == 0) ? 1 : 0; n < variables - 1; ++n) {
-      std::size_t const j = n < i ? n : n + 1;
-      sum = fma(xi * pair_coefficients[i][n], x(j), sum);
-    }
+    Lane const xi = x[i];
+    double const* const q = pair_coefficients[i].data();  // the row without its diagonal
+    for (std::size_t j = 0; j < i; ++j) sum = fma(xi * q[j], x[j], sum);
+    for (std::size_t j = i + 1; j < variables; ++j) sum = fma(xi * q[j - 1], x[j], sum);
   }
-  for (std::size_t i = 0; i < variables; ++i) sum = fma(x(i), Lane(linear_coefficients[i]), sum);
+  for (std::size_t i = 0; i < variables; ++i) sum = fma(x[i], linear_coefficients[i], sum);
   return sum;
 }
 

@@ -1,0 +1,69 @@
+// Points are stored one after another; a block of lanes wants value n of
+// every point side by side. Square tiles of a register's width are turned
+// in registers: each step swaps one bit of the row number with the same bit
+// of the column number, one two-register shuffle a row.
+#pragma once
+
+#include "simd/multiversion.hpp"
+
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+namespace objeval {
+
+namespace detail {
+
+template <std::size_t Bit, class Reg, std::size_t... C>
+OBJEVAL_INLINE void swap_bit(Reg& low, Reg& high, std::index_sequence<C...>) {
+  constexpr std::size_t P = sizeof...(C);
+  Reg const l = __builtin_shufflevector(low, high, ((C & Bit) ? C - Bit + P : C)...);
+  Reg const h = __builtin_shufflevector(low, high, ((C & Bit) ? C + P : C + Bit)...);
+  low = l;
+  high = h;
+}
+
+template <std::size_t Bit, class Reg, std::size_t P, std::size_t... Row>
+OBJEVAL_INLINE void swap_bit_rows(Reg (&rows)[P], std::index_sequence<Row...>) {
+  ((Row & Bit ? void() : swap_bit<Bit>(rows[Row], rows[Row + Bit], std::make_index_sequence<P>{})), ...);
+}
+
+template <class Reg, std::size_t P, std::size_t... Bit>
+OBJEVAL_INLINE void transpose(Reg (&rows)[P], std::index_sequence<Bit...>) {
+  (swap_bit_rows<std::size_t{1} << Bit>(rows, std::make_index_sequence<P>{}), ...);
+}
+
+constexpr std::size_t log2(std::size_t n) { return n <= 1 ? 0 : 1 + log2(n / 2); }
+
+// Vectors go by reference, not by value: a function compiled for a narrower
+// instruction set than the vector would pass them another way.
+template <class Reg>
+OBJEVAL_INLINE void widen(float const* in, Reg& out) {
+  typedef float floats __attribute__((vector_size(sizeof(Reg) / (sizeof out[0] / sizeof(float)))));
+  floats loaded;
+  std::memcpy(&loaded, in, sizeof loaded);
+  out = __builtin_convertvector(loaded, Reg);
+}
+
+template <class Lane, std::size_t... Row>
+OBJEVAL_INLINE void transpose_tile(float const* in, std::size_t stride, Lane* out, std::size_t g,
+                                   std::index_sequence<Row...>) {
+  using reg = typename Lane::reg;
+  constexpr std::size_t P = sizeof...(Row);
+  reg rows[P];
+  (widen(in + Row * stride, rows[Row]), ...);
+  transpose(rows, std::make_index_sequence<log2(P)>{});
+  ((out[Row].r[g] = rows[Row]), ...);
+}
+
+}  // namespace detail
+
+// Fills register `g` of out[0 .. P) from P points of `stride` floats at `in`,
+// P values each: lane p of out[n].r[g] becomes value n of point p. Values
+// are widened to the lanes' type first.
+template <class Lane>
+OBJEVAL_INLINE void transpose_tile(float const* in, std::size_t stride, Lane* out, std::size_t g) {
+  detail::transpose_tile(in, stride, out, g, std::make_index_sequence<Lane::per_register>{});
+}
+
+}  // namespace objeval
