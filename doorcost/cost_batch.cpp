@@ -11,7 +11,9 @@ namespace {
 // behind the others' work.
 constexpr std::size_t registers = 4;
 
-constexpr auto sum_block = [](auto const* slots) OBJEVAL_INLINE_LAMBDA { return detail::sum_terms(slots); };
+constexpr auto sum_block = [](auto const* slots, auto const& step) OBJEVAL_INLINE_LAMBDA {
+  return detail::sum_terms(slots, step);
+};
 
 }  // namespace
 

@@ -5,10 +5,12 @@
 #include "doorcost/flow_table.hpp"
 #include "frame/exact_arithmetic.hpp"
 #include "simd/multiversion.hpp"
+#include "simd/prefetch.hpp"
 
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 namespace doorcost::detail {
 
@@ -46,26 +48,51 @@ inline constexpr auto term_weights = [] {
   return weights;
 }();
 
+// Doors at the same distance on either side of door k have the same weight,
+// and so the same product x[i][k] * w: each is computed once.
+inline constexpr std::size_t distance(std::size_t k, std::size_t l) { return k > l ? k - l : l - k; }
+static_assert([] {
+  for (std::size_t k = 0; k < doors; ++k)
+    for (std::size_t d = 0; d <= k && k + d < doors; ++d)
+      if (door_distance(k, k - d) != door_distance(k, k + d)) return false;
+  return true;
+}());
+
+// The terms of door k, for one outbound truck: l = 0 .. 7. `p` holds the
+// products by distance; a door past its mirror computes its own.
+template <std::size_t K, class Lane, std::size_t... L>
+OBJEVAL_INLINE void sum_door_row(Lane const& x, Lane const* y, float const* w, Lane& sum, std::index_sequence<L...>) {
+  using std::fma;
+  Lane p[doors];
+  ((sum = fma(L <= K || L - K > K ? (p[distance(K, L)] = x * w[L]) : p[distance(K, L)], y[L], sum)), ...);
+}
+
+template <std::size_t K, class Lane, class Step>
+OBJEVAL_INLINE void sum_door(Lane const* slots, std::size_t i, float const*& w, Lane& sum, Step const& step) {
+  step(i * doors + K, trucks * doors);
+  Lane const x = slots[i * doors + K];
+  flow_row const& row = flow_rows[i];
+  for (std::size_t n = 0; n < row.count; ++n, w += doors)
+    sum_door_row<K>(x, slots + outbound_offset + row.outbound[n] * doors, w, sum, std::make_index_sequence<doors>{});
+}
+
+template <class Lane, class Step, std::size_t... K>
+OBJEVAL_INLINE void sum_truck(Lane const* slots, std::size_t i, float const*& w, Lane& sum, Step const& step,
+                              std::index_sequence<K...>) {
+  (sum_door<K>(slots, i, w, sum, step), ...);
+}
+
 // Terms in the order i, k, j (non-zero flow only), l. Each is p = x[i][k] * w,
 // rounded, fused with y[j][l] into the running sum. The sum starts at -0, so
 // the first fused term is its rounded product alone, and an all -0
-// assignment costs -0. `slots` holds the 240 values, as floats or as lanes.
-template <class Lane>
-OBJEVAL_INLINE Lane sum_terms(Lane const* slots) {
-  using std::fma;
+// assignment costs -0. `slots` holds the 240 values, as floats or as lanes;
+// `step(s, steps)` is called between steps of the sum, for work that may
+// overlap it.
+template <class Lane, class Step = objeval::ignore_steps>
+OBJEVAL_INLINE Lane sum_terms(Lane const* slots, Step const& step = {}) {
   float const* w = term_weights.data();
   Lane sum(-0.0f);
-  for (std::size_t i = 0; i < trucks; ++i) {
-    flow_row const& row = flow_rows[i];
-    for (std::size_t k = 0; k < doors; ++k) {
-      Lane const x = slots[i * doors + k];
-      for (std::size_t n = 0; n < row.count; ++n) {
-        Lane const* const y = slots + outbound_offset + row.outbound[n] * doors;
-        for (std::size_t l = 0; l < doors; ++l) sum = fma(x * w[l], y[l], sum);
-        w += doors;
-      }
-    }
-  }
+  for (std::size_t i = 0; i < trucks; ++i) sum_truck(slots, i, w, sum, step, std::make_index_sequence<doors>{});
   return sum;
 }
 

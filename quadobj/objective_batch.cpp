@@ -9,9 +9,9 @@ namespace {
 
 // Four registers of sums a block hide the latency of a fused multiply-add
 // behind the others' work.
-constexpr std::size_t registers = 4;
+constexpr std::size_t registers = 6;
 
-constexpr auto sum_block = [](auto const* x) OBJEVAL_INLINE_LAMBDA { return detail::sum_terms(x); };
+constexpr auto sum_block = [](auto const* x, auto const& step) OBJEVAL_INLINE_LAMBDA { return detail::sum_terms(x, step); };
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include "frame/exact_arithmetic.hpp"
 #include "simd/multiversion.hpp"
+#include "simd/prefetch.hpp"
 #include "quadobj/linear_coefficients.hpp"
 #include "quadobj/pair_coefficients.hpp"
 
@@ -17,12 +18,15 @@ inline constexpr std::size_t variables = 50;
 // Pair terms for i, then j != i, each t = x[i] * Q[i][j] rounded and fused
 // with x[j] into the sum; then the linear terms fused in ascending order. The
 // sum starts at -0, so the first fused term is its rounded product alone.
-// `x` holds the 50 values widened to double, as doubles or as lanes.
-template <class Lane>
-OBJEVAL_INLINE Lane sum_terms(Lane const* x) {
+// `x` holds the 50 values widened to double, as doubles or as lanes;
+// `step(s, steps)` is called between steps of the sum, for work that may
+// overlap it.
+template <class Lane, class Step = objeval::ignore_steps>
+OBJEVAL_INLINE Lane sum_terms(Lane const* x, Step const& step = {}) {
   using std::fma;
   Lane sum(-0.0);
   for (std::size_t i = 0; i < variables; ++i) {
+    step(i, variables);
     Lane const xi = x[i];
     double const* const q = pair_coefficients[i].data();  // the row without its diagonal
     for (std::size_t j = 0; j < i; ++j) sum = fma(xi * q[j], x[j], sum);

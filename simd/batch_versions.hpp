@@ -6,6 +6,7 @@
 #include "simd/batch_threads.hpp"
 #include "simd/lanes.hpp"
 #include "simd/multiversion.hpp"
+#include "simd/prefetch.hpp"
 #include "simd/transpose.hpp"
 
 #include <array>
@@ -14,29 +15,78 @@
 
 namespace objeval {
 
+// A block of Lane::width points of N floats, turned into N lanes: lane p of
+// slot n holds value n of point p, widened; lanes past the last point hold 0.
+template <std::size_t N, class Lane>
+struct block_fill {
+  using T = typename Lane::value_type;
+  using slots = std::array<Lane, N>;
+  static constexpr std::size_t width = Lane::width, P = Lane::per_register;
+  static constexpr std::size_t tiled = N / P * P;  // slots that go by whole tiles
+  static constexpr std::size_t tile_columns = tiled / P;
+  static constexpr std::size_t tiles = width / P * tile_columns;  // in a whole block
+
+  // Tile t of a whole block.
+  OBJEVAL_INLINE static void tile(float const* points, slots& out, std::size_t t) {
+    std::size_t const g = t / tile_columns, n = t % tile_columns * P;
+    transpose_tile(points + g * P * N + n, N, &out[n], g);
+  }
+  // What tiles leave: the last slots of a whole block, or all of a part.
+  OBJEVAL_INLINE static void rest(float const* points, std::size_t count, slots& out) {
+    std::size_t const whole = count == width ? width : 0;
+    for (std::size_t p = 0; p < width; ++p)
+      for (std::size_t n = p < whole ? tiled : 0; n < N; ++n)
+        out[n].r[p / P][p % P] = p < count ? static_cast<T>(points[p * N + n]) : T(0);
+  }
+  OBJEVAL_INLINE static void all(float const* points, std::size_t count, slots& out) {
+    if (count == width)
+      for (std::size_t t = 0; t < tiles; ++t) tile(points, out, t);
+    rest(points, count, out);
+  }
+};
+
+// The work a block's sum carries along between its steps: the next block,
+// if whole, is filled a share at a time, and the one after it is brought
+// nearer. Spread out like this, the shuffles share the CPU with the sum's
+// arithmetic and the loads find their lines in cache.
+template <std::size_t N, class Lane>
+struct fill_ahead {
+  using fill = block_fill<N, Lane>;
+  float const* next = nullptr;
+  typename fill::slots* next_slots = nullptr;
+  prefetch_ahead after_next;
+
+  OBJEVAL_INLINE void operator()(std::size_t step, std::size_t steps) const {
+    after_next(step, steps);
+    if (next == nullptr) return;
+    for (std::size_t t = step * fill::tiles / steps; t < (step + 1) * fill::tiles / steps; ++t)
+      fill::tile(next, *next_slots, t);
+    if (step + 1 == steps) fill::rest(next, fill::width, *next_slots);
+  }
+};
+
 // Evaluates `count` points of N floats each, a block of Lane::width points at
-// a time: the block is turned into N lanes (unused lanes hold 0), `sum` maps
-// them to one lane of results, and each result is narrowed to float. The
-// block lives on the heap: a caller's thread may have a small stack.
+// a time: `sum` maps a block's N lanes to one lane of results, and each
+// result is narrowed to float. Two blocks live on the heap, the one summed
+// and the next: a caller's thread may have a small stack.
 template <std::size_t N, class Lane, class Sum>
 OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, float* results, Sum sum) {
   using T = typename Lane::value_type;
-  constexpr std::size_t width = Lane::width, P = Lane::per_register;
-  constexpr std::size_t tiled = N / P * P;  // slots that go by whole tiles
-  auto const owned = std::make_unique<std::array<Lane, N>>();
-  std::array<Lane, N>& slots = *owned;
-  for (std::size_t first = 0; first < count; first += width) {
-    std::size_t const filled = count - first < width ? count - first : width;
-    std::size_t const whole = filled == width ? width : 0;  // points that go by tiles
-    for (std::size_t p = 0; p < whole; p += P)
-      for (std::size_t n = 0; n < tiled; n += P) transpose_tile(points + (first + p) * N + n, N, &slots[n], p / P);
-    for (std::size_t p = 0; p < width; ++p)
-      for (std::size_t n = p < whole ? tiled : 0; n < N; ++n)
-        slots[n].r[p / P][p % P] = p < filled ? static_cast<T>(points[(first + p) * N + n]) : T(0);
-    Lane const block = sum(slots.data());
+  using fill = block_fill<N, Lane>;
+  constexpr std::size_t width = Lane::width;
+  auto const blocks = std::make_unique<std::array<typename fill::slots, 2>>();
+  auto const size_at = [count](std::size_t first) { return count - first < width ? count - first : width; };
+  if (count != 0) fill::all(points, size_at(0), (*blocks)[0]);
+  for (std::size_t first = 0, b = 0; first < count; first += width, b ^= 1) {
+    std::size_t const next = first + width;
+    fill_ahead<N, Lane> ahead;
+    if (next + width <= count) ahead.next = points + next * N, ahead.next_slots = &(*blocks)[b ^ 1];
+    if (next + 2 * width <= count)
+      ahead.after_next = {reinterpret_cast<char const*>(points + (next + width) * N), width * N * sizeof(float)};
     T values[width];
-    block.store(values);
-    for (std::size_t p = 0; p < filled; ++p) results[first + p] = canonical(static_cast<float>(values[p]));
+    sum((*blocks)[b].data(), ahead).store(values);
+    if (next < count && next + width > count) fill::all(points + next * N, count - next, (*blocks)[b ^ 1]);
+    for (std::size_t p = 0; p < size_at(first); ++p) results[first + p] = canonical(static_cast<float>(values[p]));
   }
 }
 

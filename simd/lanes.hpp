@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstring>
 #include <utility>
 
 namespace objeval {
@@ -25,15 +24,13 @@ typedef double doubles_512 __attribute__((vector_size(64)));
 OBJEVAL_TARGET_V3 inline void fma_vector(floats_256& s, floats_256 const& a, floats_256 const& b, floats_256 const& c) {
   s = floats_256(_mm256_fmadd_ps(__m256(a), __m256(b), __m256(c)));
 }
-OBJEVAL_TARGET_V3 inline void fma_vector(doubles_256& s, doubles_256 const& a, doubles_256 const& b,
-                                         doubles_256 const& c) {
+OBJEVAL_TARGET_V3 inline void fma_vector(doubles_256& s, doubles_256 const& a, doubles_256 const& b, doubles_256 const& c) {
   s = doubles_256(_mm256_fmadd_pd(__m256d(a), __m256d(b), __m256d(c)));
 }
 OBJEVAL_TARGET_V4 inline void fma_vector(floats_512& s, floats_512 const& a, floats_512 const& b, floats_512 const& c) {
   s = floats_512(_mm512_fmadd_ps(__m512(a), __m512(b), __m512(c)));
 }
-OBJEVAL_TARGET_V4 inline void fma_vector(doubles_512& s, doubles_512 const& a, doubles_512 const& b,
-                                         doubles_512 const& c) {
+OBJEVAL_TARGET_V4 inline void fma_vector(doubles_512& s, doubles_512 const& a, doubles_512 const& b, doubles_512 const& c) {
   s = doubles_512(_mm512_fmadd_pd(__m512d(a), __m512d(b), __m512d(c)));
 }
 #endif
@@ -73,7 +70,10 @@ struct lanes {
   }
   template <std::size_t... I>
   OBJEVAL_INLINE void store(T* out, std::index_sequence<I...>) const {
-    (std::memcpy(out + I * per_register, &r[I], Bytes), ...);
+    // Through a vector type that may alias T, not memcpy: a sum whose address
+    // is taken is written back to memory at every step.
+    typedef T unaligned __attribute__((vector_size(Bytes), aligned(alignof(T)), may_alias));
+    ((*reinterpret_cast<unaligned*>(out + I * per_register) = r[I]), ...);
   }
   template <std::size_t... I>
   OBJEVAL_INLINE static lanes multiply(lanes const& a, T b, std::index_sequence<I...>) {
@@ -101,10 +101,13 @@ struct lanes {
   // into a version built for its instruction set.
   template <std::size_t... K>
   OBJEVAL_INLINE static void fma_register(reg& s, reg const& a, reg const& b, reg const& c, std::index_sequence<K...>) {
-    if constexpr (OBJEVAL_MULTIVERSION && Bytes >= 32)
-      fma_vector(s, a, b, c);
-    else
+    if constexpr (OBJEVAL_MULTIVERSION && Bytes >= 32) {
+      reg fused;  // not s itself: a block whose address is taken stays in memory
+      fma_vector(fused, a, b, c);
+      s = fused;
+    } else {
       s = reg{std::fma(a[K], b[K], c[K])...};
+    }
   }
 };
 
