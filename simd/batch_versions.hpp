@@ -74,7 +74,7 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
   using T = typename Lane::value_type;
   using fill = block_fill<N, Lane>;
   constexpr std::size_t width = Lane::width;
-  auto const blocks = std::make_unique<std::array<typename fill::slots, 2>>();
+  auto const blocks = std::make_unique_for_overwrite<std::array<typename fill::slots, 2>>();  // every lane is filled
   auto const size_at = [count](std::size_t first) { return count - first < width ? count - first : width; };
   if (count != 0) fill::all(points, size_at(0), (*blocks)[0]);
   for (std::size_t first = 0, b = 0; first < count; first += width, b ^= 1) {

@@ -59,13 +59,24 @@ void check_quadobj(std::vector<float> const& all) {
       all, quadobj::objective, [](auto points, auto values) { quadobj::objective_batch(points, values); });
 }
 
-// Counts around the block widths: a partial block must not disturb the rest.
+// Every count up to a block of the widest version and past it, then around
+// two, three and four blocks of the versions' widths (12 to 64 points): a
+// block filled while the one before it is summed, or left partial, or not
+// there at all, must not disturb any point.
+std::vector<unsigned> block_position_counts() {
+  std::vector<unsigned> counts;
+  for (unsigned count = 1; count <= 70; ++count) counts.push_back(count);
+  for (unsigned blocks : {96u, 128u, 144u, 192u})
+    for (unsigned count = blocks - 1; count <= blocks + 1; ++count) counts.push_back(count);
+  return counts;
+}
+
 TEST(Batch, DoorcostMatchesOnePointOnRandomPointsInEveryBlockPosition) {
-  for (std::size_t count : {1U, 31U, 32U, 33U, 97U}) check_doorcost(points(count, 240, 0.0, 1));
+  for (unsigned count : block_position_counts()) check_doorcost(points(count, 240, 0.0, count));
 }
 
 TEST(Batch, QuadobjMatchesOnePointOnRandomPointsInEveryBlockPosition) {
-  for (std::size_t count : {1U, 15U, 16U, 17U, 97U}) check_quadobj(points(count, 50, 0.0, 2));
+  for (unsigned count : block_position_counts()) check_quadobj(points(count, 50, 0.0, count + 1000));
 }
 
 // NaN signs and payloads follow operand order, so they pin it too.
