@@ -8,7 +8,8 @@ namespace doorcost {
 namespace {
 
 // Four registers of sums a block hide the latency of a fused multiply-add
-// behind the others' work.
+// behind the others' work; more leave too few registers for the products
+// that doors at the same distance share.
 constexpr std::size_t registers = 4;
 
 constexpr auto sum_block = [](auto const* slots, auto const& step) OBJEVAL_INLINE_LAMBDA {

@@ -74,7 +74,8 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
   using T = typename Lane::value_type;
   using fill = block_fill<N, Lane>;
   constexpr std::size_t width = Lane::width;
-  auto const blocks = std::make_unique_for_overwrite<std::array<typename fill::slots, 2>>();  // every lane is filled
+  // Not zeroed: every lane is filled before it is read.
+  auto const blocks = std::make_unique_for_overwrite<std::array<typename fill::slots, 2>>();
   auto const size_at = [count](std::size_t first) { return count - first < width ? count - first : width; };
   if (count != 0) fill::all(points, size_at(0), (*blocks)[0]);
   for (std::size_t first = 0, b = 0; first < count; first += width, b ^= 1) {
@@ -84,7 +85,7 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
     if (next + 2 * width <= count)
       ahead.after_next = {reinterpret_cast<char const*>(points + (next + width) * N), width * N * sizeof(float)};
     T values[width];
-    sum((*blocks)[b].data(), ahead).store(values);
+    sum((*blocks)[b].data(), ahead).store(values);  // not a named block: it would be kept in memory
     if (next < count && next + width > count) fill::all(points + next * N, count - next, (*blocks)[b ^ 1]);
     for (std::size_t p = 0; p < size_at(first); ++p) results[first + p] = canonical(static_cast<float>(values[p]));
   }

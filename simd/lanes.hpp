@@ -21,25 +21,19 @@ typedef float floats_256 __attribute__((vector_size(32)));
 typedef double doubles_256 __attribute__((vector_size(32)));
 typedef float floats_512 __attribute__((vector_size(64)));
 typedef double doubles_512 __attribute__((vector_size(64)));
-OBJEVAL_TARGET_V3 inline void fma_vector(floats_256& s, floats_256 const& a, floats_256 const& b, floats_256 const& c) {
-  s = floats_256(_mm256_fmadd_ps(__m256(a), __m256(b), __m256(c)));
-}
-OBJEVAL_TARGET_V3 inline void fma_vector(doubles_256& s, doubles_256 const& a, doubles_256 const& b, doubles_256 const& c) {
-  s = doubles_256(_mm256_fmadd_pd(__m256d(a), __m256d(b), __m256d(c)));
-}
-OBJEVAL_TARGET_V4 inline void fma_vector(floats_512& s, floats_512 const& a, floats_512 const& b, floats_512 const& c) {
-  s = floats_512(_mm512_fmadd_ps(__m512(a), __m512(b), __m512(c)));
-}
-OBJEVAL_TARGET_V4 inline void fma_vector(doubles_512& s, doubles_512 const& a, doubles_512 const& b, doubles_512 const& c) {
-  s = doubles_512(_mm512_fmadd_pd(__m512d(a), __m512d(b), __m512d(c)));
-}
+#define OBJEVAL_FMA_VECTOR(TARGET, V, X, FMADD) \
+  TARGET inline void fma_vector(V& s, V const& a, V const& b, V const& c) { s = V(FMADD(X(a), X(b), X(c))); }
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V3, floats_256, __m256, _mm256_fmadd_ps)
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V3, doubles_256, __m256d, _mm256_fmadd_pd)
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V4, floats_512, __m512, _mm512_fmadd_ps)
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V4, doubles_512, __m512d, _mm512_fmadd_pd)
+#undef OBJEVAL_FMA_VECTOR
 #endif
 
 template <class T, std::size_t Registers, std::size_t Bytes>
 struct lanes {
   using value_type = T;
   typedef T reg __attribute__((vector_size(Bytes)));
-  static constexpr std::size_t registers = Registers;
   static constexpr std::size_t per_register = Bytes / sizeof(T);
   static constexpr std::size_t width = Registers * per_register;
 
@@ -70,8 +64,8 @@ struct lanes {
   }
   template <std::size_t... I>
   OBJEVAL_INLINE void store(T* out, std::index_sequence<I...>) const {
-    // Through a vector type that may alias T, not memcpy: a sum whose address
-    // is taken is written back to memory at every step.
+    // Through a vector type that may alias T: taking the registers' addresses,
+    // as memcpy would, can keep a block of sums in memory.
     typedef T unaligned __attribute__((vector_size(Bytes), aligned(alignof(T)), may_alias));
     ((*reinterpret_cast<unaligned*>(out + I * per_register) = r[I]), ...);
   }
@@ -96,15 +90,13 @@ struct lanes {
     return s;
   }
   // One register of fused multiply-adds. On x86-64 the instruction is named
-  // outright, for the compiler does not always see it in the lanes' own
-  // fused multiply-adds; it is not forced inline, for it may only be inlined
-  // into a version built for its instruction set.
+  // outright (fma_vector): the compiler does not always make the lanes' own
+  // fused multiply-adds one instruction. fma_vector is not forced inline, for
+  // only a version built for its instruction set can take it in.
   template <std::size_t... K>
   OBJEVAL_INLINE static void fma_register(reg& s, reg const& a, reg const& b, reg const& c, std::index_sequence<K...>) {
     if constexpr (OBJEVAL_MULTIVERSION && Bytes >= 32) {
-      reg fused;  // not s itself: a block whose address is taken stays in memory
-      fma_vector(fused, a, b, c);
-      s = fused;
+      fma_vector(s, a, b, c);
     } else {
       s = reg{std::fma(a[K], b[K], c[K])...};
     }

@@ -39,7 +39,8 @@ constexpr std::size_t log2(std::size_t n) { return n <= 1 ? 0 : 1 + log2(n / 2);
 // instruction set than the vector would pass them another way.
 template <class Reg>
 OBJEVAL_INLINE void widen(float const* in, Reg& out) {
-  typedef float floats __attribute__((vector_size(sizeof(Reg) / (sizeof out[0] / sizeof(float)))));
+  constexpr std::size_t count = sizeof(Reg) / sizeof out[0];
+  typedef float floats __attribute__((vector_size(count * sizeof(float))));
   floats loaded;
   std::memcpy(&loaded, in, sizeof loaded);
   out = __builtin_convertvector(loaded, Reg);
