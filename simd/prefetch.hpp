@@ -14,7 +14,7 @@ struct ignore_steps {
 };
 
 struct prefetch_ahead {
-  char const* next = nullptr;  // the next block's points, or nothing
+  char const* next = nullptr;  // the points to bring nearer, or nothing
   std::size_t bytes = 0;
 
   OBJEVAL_INLINE void operator()(std::size_t step, std::size_t steps) const {
