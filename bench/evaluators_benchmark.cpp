@@ -4,15 +4,15 @@
 // multiplies and fused multiply-adds in the widest vectors the CPU has.
 #include "doorcost/cost.hpp"
 #include "quadobj/objective.hpp"
+#include "simd/lanes.hpp"
 #include "simd/multiversion.hpp"
 
 #include <benchmark/benchmark.h>
 
-#include <immintrin.h>
-
 #include <chrono>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -61,43 +61,45 @@ void BM_one_point(benchmark::State& state) {
 BENCHMARK(BM_one_point<doorcost::value_count, doorcost::cost>)->Name("doorcost/cost");
 BENCHMARK(BM_one_point<quadobj::value_count, quadobj::objective>)->Name("quadobj/objective");
 
+// The register changes, as far as the compiler knows, so no work is hoisted
+// out of the loop; built for the register's instruction set, as an asm
+// operand must be.
+#define OBJEVAL_OPAQUE(TARGET, V) \
+  TARGET inline void opaque(V& r) { __asm__("" : "+v"(r)); }
+OBJEVAL_OPAQUE(OBJEVAL_TARGET_V3, objeval::floats_256)
+OBJEVAL_OPAQUE(OBJEVAL_TARGET_V3, objeval::doubles_256)
+OBJEVAL_OPAQUE(OBJEVAL_TARGET_V4, objeval::floats_512)
+OBJEVAL_OPAQUE(OBJEVAL_TARGET_V4, objeval::doubles_512)
+#undef OBJEVAL_OPAQUE
+
 // The throughput bound of a batch: per point, `pairs` multiplies each feeding
-// a fused multiply-add, in eight independent chains of registers as wide as
-// the batch version the CPU runs, one lane per point.
-#define OBJEVAL_PAIRS(T, V, SET, MUL, FMA, STORE)                                    \
-  {                                                                                  \
-    constexpr std::size_t lanes = sizeof(V) / sizeof(T);                             \
-    V wv = SET(T(0.999)), yv = SET(T(1.001));                                        \
-    __asm__("" : "+v"(wv), "+v"(yv)); /* values the compiler cannot fold */          \
-    V x[8], sum[8];                                                                  \
-    for (std::size_t k = 0; k < 8; ++k) x[k] = SET(T(1) + T(k) * T(0x1p-10)), sum[k] = SET(T(0)); \
-    for (std::size_t done = 0; done < points; done += 8 * lanes)                     \
-      for (int t = 0; t < pairs; ++t) {                                              \
-        __asm__("" : "+v"(wv)); /* w changes, as far as the compiler knows */        \
-        _Pragma("GCC unroll 8") for (std::size_t k = 0; k < 8; ++k) sum[k] = FMA(MUL(x[k], wv), yv, sum[k]); \
-      }                                                                              \
-    for (std::size_t k = 0; k < 8; ++k) STORE(out + k * lanes, sum[k]);              \
-  }
+// a fused multiply-add, in eight independent chains of the batch's own lanes,
+// as wide as the batch version the CPU runs, one lane per point.
+template <class Lane, std::size_t... I>
+OBJEVAL_INLINE void independent_pairs(std::size_t points, int pairs, typename Lane::value_type* out,
+                                      std::index_sequence<I...>) {
+  using T = typename Lane::value_type;
+  Lane x(T(1)), y(T(1.001)), sum(T(0));
+  for (std::size_t done = 0; done < points; done += Lane::width)
+    for (int t = 0; t < pairs; ++t) {
+      (opaque(x.r[I]), ...);
+      sum = fma(x * T(0.999), y, sum);
+    }
+  sum.store(out);
+}
 
 template <class T>
-struct pair_bound;
-template <>
-struct pair_bound<float> {
-  OBJEVAL_TARGET_V4 static void v4(std::size_t points, int pairs, float* out)
-      OBJEVAL_PAIRS(float, __m512, _mm512_set1_ps, _mm512_mul_ps, _mm512_fmadd_ps, _mm512_storeu_ps)
-  OBJEVAL_TARGET_V3 static void v3(std::size_t points, int pairs, float* out)
-      OBJEVAL_PAIRS(float, __m256, _mm256_set1_ps, _mm256_mul_ps, _mm256_fmadd_ps, _mm256_storeu_ps)
-  static void baseline(std::size_t, int, float*) {}
-  static inline constinit objeval::versioned<void(std::size_t, int, float*)> run{v4, v3, baseline};
-};
-template <>
-struct pair_bound<double> {
-  OBJEVAL_TARGET_V4 static void v4(std::size_t points, int pairs, double* out)
-      OBJEVAL_PAIRS(double, __m512d, _mm512_set1_pd, _mm512_mul_pd, _mm512_fmadd_pd, _mm512_storeu_pd)
-  OBJEVAL_TARGET_V3 static void v3(std::size_t points, int pairs, double* out)
-      OBJEVAL_PAIRS(double, __m256d, _mm256_set1_pd, _mm256_mul_pd, _mm256_fmadd_pd, _mm256_storeu_pd)
-  static void baseline(std::size_t, int, double*) {}
-  static inline constinit objeval::versioned<void(std::size_t, int, double*)> run{v4, v3, baseline};
+struct pair_bound {
+  template <std::size_t Bytes>
+  using lanes = objeval::lanes<T, 8, Bytes>;
+  OBJEVAL_TARGET_V4 static void v4(std::size_t points, int pairs, T* out) {
+    independent_pairs<lanes<64>>(points, pairs, out, std::make_index_sequence<8>{});
+  }
+  OBJEVAL_TARGET_V3 static void v3(std::size_t points, int pairs, T* out) {
+    independent_pairs<lanes<32>>(points, pairs, out, std::make_index_sequence<8>{});
+  }
+  static void baseline(std::size_t, int, T*) {}
+  static inline constinit objeval::versioned<void(std::size_t, int, T*)> run{v4, v3, baseline};
 };
 
 template <class T>
