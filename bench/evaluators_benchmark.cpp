@@ -62,10 +62,11 @@ BENCHMARK(BM_one_point<doorcost::value_count, doorcost::cost>)->Name("doorcost/c
 BENCHMARK(BM_one_point<quadobj::value_count, quadobj::objective>)->Name("quadobj/objective");
 
 // The register changes, as far as the compiler knows, so no work is hoisted
-// out of the loop; built for the register's instruction set, as an asm
+// out of the loop or shared between chains (volatile: two such statements on
+// equal registers are not merged); built for the register's instruction set, as an asm
 // operand must be.
 #define OBJEVAL_OPAQUE(TARGET, V) \
-  TARGET inline void opaque(V& r) { __asm__("" : "+v"(r)); }
+  TARGET inline void opaque(V& r) { __asm__ volatile("" : "+v"(r)); }
 OBJEVAL_OPAQUE(OBJEVAL_TARGET_V3, objeval::floats_256)
 OBJEVAL_OPAQUE(OBJEVAL_TARGET_V3, objeval::doubles_256)
 OBJEVAL_OPAQUE(OBJEVAL_TARGET_V4, objeval::floats_512)
@@ -74,17 +75,25 @@ OBJEVAL_OPAQUE(OBJEVAL_TARGET_V4, objeval::doubles_512)
 
 // The throughput bound of a batch: per point, `pairs` multiplies each feeding
 // a fused multiply-add, in eight independent chains of the batch's own lanes,
-// as wide as the batch version the CPU runs, one lane per point.
+// as wide as the batch version the CPU runs, one lane per point. A chain's
+// multiplier is a fresh copy of one register, so that the chains and three
+// constants fit in sixteen registers.
+template <class Reg>
+OBJEVAL_INLINE void pair(Reg& sum, Reg const& one, Reg const& w, Reg const& y) {
+  Reg x = one;
+  opaque(x);
+  objeval::fma_vector(sum, x * w, y, sum);
+}
+
 template <class Lane, std::size_t... I>
 OBJEVAL_INLINE void independent_pairs(std::size_t points, int pairs, typename Lane::value_type* out,
                                       std::index_sequence<I...>) {
   using T = typename Lane::value_type;
-  Lane x(T(1)), y(T(1.001)), sum(T(0));
+  using one_register = objeval::lanes<T, 1, sizeof(typename Lane::reg)>;
+  one_register const x(T(1)), w(T(0.999)), y(T(1.001));
+  Lane sum(T(0));
   for (std::size_t done = 0; done < points; done += Lane::width)
-    for (int t = 0; t < pairs; ++t) {
-      (opaque(x.r[I]), ...);
-      sum = fma(x * T(0.999), y, sum);
-    }
+    for (int t = 0; t < pairs; ++t) (pair(sum.r[I], x.r[0], w.r[0], y.r[0]), ...);
   sum.store(out);
 }
 
