@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <system_error>
 #include <thread>
@@ -18,29 +19,35 @@ inline unsigned thread_count(unsigned requested) noexcept {
   return cores != 0 ? cores : 1;
 }
 
-// Calls evaluate(first, count) for consecutive shares of [0, count), on up to
-// `threads` threads, the calling thread among them. A share is a whole number
-// of `grain` points, so small batches stay on fewer threads.
+// Calls evaluate(first, size) for consecutive shares of [0, count) that
+// together cover it once, on up to `threads` threads, the calling thread
+// among them. Threads take the next share as they finish the last, so a
+// thread that starts late or is slowed down by the machine takes fewer; a
+// share is a whole number of `grain` points, at least four, so small batches
+// stay on fewer threads.
 template <class Evaluate>
 void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Evaluate const& evaluate) {
+  constexpr std::size_t shares_per_thread = 8, least_grains = 4;
   std::size_t const grains = (count + grain - 1) / grain;
-  std::size_t const used = std::min<std::size_t>(thread_count(threads), grains);
+  std::size_t const used = std::min<std::size_t>(thread_count(threads), grains / least_grains);
   if (used <= 1) {
     evaluate(std::size_t{0}, count);
     return;
   }
-  std::size_t const share = (grains + used - 1) / used * grain;
+  std::size_t const share = std::max(least_grains, grains / (used * shares_per_thread)) * grain;
+  std::atomic<std::size_t> next{0};
+  auto const work = [&] {
+    for (std::size_t first; (first = next.fetch_add(share, std::memory_order_relaxed)) < count;)
+      evaluate(first, std::min(share, count - first));
+  };
   std::vector<std::thread> workers;
   workers.reserve(used - 1);
-  for (std::size_t first = share; first < count; first += share) {
-    std::size_t const size = std::min(share, count - first);
-    try {
-      workers.emplace_back([&evaluate, first, size] { evaluate(first, size); });
-    } catch (std::system_error const&) {
-      evaluate(first, size);  // no thread to be had: the caller's thread does it
-    }
+  try {
+    while (workers.size() < used - 1) workers.emplace_back(work);
+  } catch (std::system_error const&) {
+    // Fewer threads than asked for: those there are share the work.
   }
-  evaluate(std::size_t{0}, std::min(share, count));
+  work();
   for (std::thread& worker : workers) worker.join();
 }
 
