@@ -163,7 +163,7 @@ void BM_batch(benchmark::State& state) {
 // doorcost: 3648 products x[i][k]*w, each fused with y[j][l]. quadobj: 2450
 // products x[i]*Q[i][j] fused with x[j], and 50 more fused multiply-adds,
 // counted here as 2500 pairs (50 multiplies more than it has).
-// 1024 points stay in the second-level cache; 65,536 (63 MB for doorcost)
+// 1024 points (0.9 MB for doorcost) stay in the caches; 65,536 (63 MB for doorcost)
 // stream from memory.
 BENCHMARK(BM_batch<doorcost::value_count, doorcost::cost_batch, float, 3648>)
     ->Name("doorcost/cost_batch")->ArgNames({"points", "threads"})
