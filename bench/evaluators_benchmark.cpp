@@ -63,8 +63,8 @@ BENCHMARK(BM_one_point<quadobj::value_count, quadobj::objective>)->Name("quadobj
 
 // The register changes, as far as the compiler knows, so no work is hoisted
 // out of the loop or shared between chains (volatile: two such statements on
-// equal registers are not merged); built for the register's instruction set, as an asm
-// operand must be.
+// equal registers are not merged); built for the register's instruction set,
+// as an asm operand must be.
 #define OBJEVAL_OPAQUE(TARGET, V) \
   TARGET inline void opaque(V& r) { __asm__ volatile("" : "+v"(r)); }
 OBJEVAL_OPAQUE(OBJEVAL_TARGET_V3, objeval::floats_256)
@@ -89,11 +89,11 @@ template <class Lane, std::size_t... I>
 OBJEVAL_INLINE void independent_pairs(std::size_t points, int pairs, typename Lane::value_type* out,
                                       std::index_sequence<I...>) {
   using T = typename Lane::value_type;
-  using one_register = objeval::lanes<T, 1, sizeof(typename Lane::reg)>;
-  one_register const x(T(1)), w(T(0.999)), y(T(1.001));
+  using reg = typename Lane::reg;
+  reg const x = reg{} + T(1), w = reg{} + T(0.999), y = reg{} + T(1.001);
   Lane sum(T(0));
   for (std::size_t done = 0; done < points; done += Lane::width)
-    for (int t = 0; t < pairs; ++t) (pair(sum.r[I], x.r[0], w.r[0], y.r[0]), ...);
+    for (int t = 0; t < pairs; ++t) (pair(sum.r[I], x, w, y), ...);
   sum.store(out);
 }
 
@@ -163,8 +163,8 @@ void BM_batch(benchmark::State& state) {
 // doorcost: 3648 products x[i][k]*w, each fused with y[j][l]. quadobj: 2450
 // products x[i]*Q[i][j] fused with x[j], and 50 more fused multiply-adds,
 // counted here as 2500 pairs (50 multiplies more than it has).
-// 1024 points (0.9 MB for doorcost) stay in the caches; 65,536 (63 MB for doorcost)
-// stream from memory.
+// 1024 points (0.9 MB for doorcost) stay in the caches; 65,536 (63 MB for
+// doorcost) stream from memory.
 BENCHMARK(BM_batch<doorcost::value_count, doorcost::cost_batch, float, 3648>)
     ->Name("doorcost/cost_batch")->ArgNames({"points", "threads"})
     ->Args({1024, 1})->Args({65536, 1})->Args({65536, 2})->UseManualTime();
