@@ -3,6 +3,8 @@
 // the results do not depend on how the batch is split.
 #pragma once
 
+#include "simd/thread_placement.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -42,8 +44,9 @@ void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Eval
   };
   std::vector<std::thread> workers;
   workers.reserve(used - 1);
+  thread_placement const placement;
   try {
-    while (workers.size() < used - 1) workers.emplace_back(work);
+    while (workers.size() < used - 1) placement.place(workers.emplace_back(work), workers.size() - 1);
   } catch (std::system_error const&) {
     // Fewer threads than asked for: those there are share the work.
   }

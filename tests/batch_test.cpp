@@ -3,6 +3,7 @@
 #include "doorcost/cost.hpp"
 #include "float_bits.hpp"
 #include "quadobj/objective.hpp"
+#include "simd/thread_placement.hpp"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,23 @@ TEST(Batch, AnyThreadCountGivesTheSameBits) {
     }
   }
 }
+
+#if defined(__linux__)
+// A worker left on the caller's CPU may wait there until the caller is done,
+// so workers go to the other CPUs the caller may use, in turn.
+TEST(Batch, WorkersGoToTheCallersOtherCpusInTurn) {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  for (int const cpu : {0, 2, 5}) CPU_SET(cpu, &allowed);
+  EXPECT_EQ(objeval::worker_cpu(allowed, 2, 0), 0);
+  EXPECT_EQ(objeval::worker_cpu(allowed, 2, 1), 5);
+  EXPECT_EQ(objeval::worker_cpu(allowed, 2, 2), 0);   // more workers than CPUs: round again
+  EXPECT_EQ(objeval::worker_cpu(allowed, -1, 2), 5);  // the caller's CPU unknown: all of them
+  CPU_ZERO(&allowed);
+  CPU_SET(3, &allowed);
+  EXPECT_EQ(objeval::worker_cpu(allowed, 3, 0), -1);  // nowhere else to go: left to the kernel
+}
+#endif
 
 TEST(Batch, EmptyBatchIsFine) {
   check_doorcost({});
