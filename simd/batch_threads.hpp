@@ -4,6 +4,7 @@
 #pragma once
 
 #include "simd/thread_placement.hpp"
+#include "simd/worker_pool.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -50,16 +51,36 @@ void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Eval
       first = next.load(std::memory_order_relaxed);
     }
   };
-  std::vector<std::thread> workers;
-  workers.reserve(used - 1);
+  // Kept workers where the pool has one free, new threads otherwise.
+  struct kept_worker {
+    worker_pool::worker* worker;
+    int cpu;
+  };
+  std::vector<kept_worker> kept;
+  std::vector<std::thread> started;
+  kept.reserve(used - 1);
+  started.reserve(used - 1);
   thread_placement const placement;
-  try {
-    while (workers.size() < used - 1) placement.place(workers.emplace_back(work), workers.size() - 1);
-  } catch (std::system_error const&) {
-    // Fewer threads than asked for: those there are share the work.
+  worker_pool* const pool = worker_pool::instance();
+  for (std::size_t w = 0; w + 1 < used; ++w) {
+    int const cpu = placement.cpu(w);
+    if (worker_pool::worker* const worker = pool != nullptr ? pool->claim(cpu) : nullptr) {
+      worker->start([](void const* context) { (*static_cast<decltype(work) const*>(context))(); }, &work);
+      kept.push_back({worker, cpu});
+      continue;
+    }
+    try {
+      thread_placement::bind(started.emplace_back(work), cpu);
+    } catch (std::system_error const&) {
+      break;  // fewer threads than asked for: those there are share the work
+    }
   }
   work();
-  for (std::thread& worker : workers) worker.join();
+  for (std::thread& thread : started) thread.join();
+  for (kept_worker const& k : kept) {
+    k.worker->wait();
+    pool->release(k.cpu);
+  }
 }
 
 }  // namespace objeval

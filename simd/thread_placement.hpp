@@ -35,14 +35,16 @@ class thread_placement {
  public:
   thread_placement() noexcept : known_(sched_getaffinity(0, sizeof allowed_, &allowed_) == 0), here_(sched_getcpu()) {}
 
-  // A hint: if it cannot be followed, the worker runs wherever the kernel puts it.
-  void place(std::thread& worker, std::size_t index) const noexcept {
-    int const cpu = known_ ? worker_cpu(allowed_, here_, index) : -1;
+  // The CPU for worker `index`, or -1: then it runs wherever the kernel puts it.
+  int cpu(std::size_t index) const noexcept { return known_ ? worker_cpu(allowed_, here_, index) : -1; }
+
+  // A hint: if it cannot be followed, the thread runs wherever the kernel puts it.
+  static void bind(std::thread& thread, int cpu) noexcept {
     if (cpu < 0) return;
     cpu_set_t one;
     CPU_ZERO(&one);
     CPU_SET(cpu, &one);
-    pthread_setaffinity_np(worker.native_handle(), sizeof one, &one);
+    pthread_setaffinity_np(thread.native_handle(), sizeof one, &one);
   }
 
  private:
@@ -53,7 +55,8 @@ class thread_placement {
 #else
 class thread_placement {
  public:
-  void place(std::thread&, std::size_t) const noexcept {}
+  int cpu(std::size_t) const noexcept { return -1; }
+  static void bind(std::thread&, int) noexcept {}
 };
 #endif
 

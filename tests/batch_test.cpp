@@ -7,12 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <span>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -109,6 +114,36 @@ TEST(Batch, AnyThreadCountGivesTheSameBits) {
       }
     }
   }
+}
+
+// Threads are kept between calls: calls at the same time, and a child forked
+// after a threaded call (the kept threads do not exist there), must still
+// finish every point.
+TEST(Batch, ConcurrentCallsAndForkedChildrenGetTheSameBits) {
+  std::size_t const count = 2000;
+  auto const all = points(count, doorcost::value_count, 0.0, 11);
+  std::vector<float> one(count);
+  doorcost::cost_batch(all, one, 1);
+  auto const matches = [&](unsigned threads) {
+    std::vector<float> costs(count);
+    doorcost::cost_batch(all, costs, threads);
+    return std::memcmp(costs.data(), one.data(), count * sizeof(float)) == 0;
+  };
+  bool same[4] = {};
+  std::vector<std::thread> callers;
+  for (unsigned c = 0; c < 4; ++c) callers.emplace_back([&, c] { same[c] = matches(c % 2 + 2); });
+  for (std::thread& caller : callers) caller.join();
+  for (bool const s : same) EXPECT_TRUE(s);
+
+  pid_t const child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    alarm(20);  // a child that waits for threads it does not have dies instead of hanging the test
+    _exit(matches(2) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 }
 
 #if defined(__linux__)
