@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -71,7 +70,7 @@ void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Eval
     }
     try {
       thread_placement::bind(started.emplace_back(work), cpu);
-    } catch (std::system_error const&) {
+    } catch (...) {
       break;  // fewer threads than asked for: those there are share the work
     }
   }
