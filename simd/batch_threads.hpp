@@ -22,12 +22,14 @@ inline unsigned thread_count(unsigned requested) noexcept {
 }
 
 // Calls evaluate(first, size) for consecutive shares of [0, count) that
-// together cover it once, on up to `threads` threads, the calling thread
-// among them. Threads take the next share as they finish the last, so a
-// thread that starts late or is slowed down by the machine takes fewer. A
-// share is a whole number of `grain` points, at least four, so small batches
-// stay on fewer threads, and shrinks with what is left (half of it divided
-// among the threads), so the threads run out of work at nearly the same time.
+// together cover it once, on up to `threads` threads: the calling thread,
+// and the pool's kept threads on the caller's other CPUs, or new threads
+// where none is free. Threads take the next share as they finish the last,
+// so a thread that starts late or is slowed down by the machine takes fewer.
+// A share is a whole number of `grain` points, at least four, so small
+// batches stay on fewer threads, and shrinks with what is left (half of it
+// divided among the threads), so the threads run out of work at nearly the
+// same time.
 template <class Evaluate>
 void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Evaluate const& evaluate) {
   constexpr std::size_t least_grains = 4;
@@ -50,7 +52,6 @@ void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Eval
       first = next.load(std::memory_order_relaxed);
     }
   };
-  // Kept workers where the pool has one free, new threads otherwise.
   struct kept_worker {
     worker_pool::worker* worker;
     int cpu;
