@@ -29,7 +29,7 @@ inline unsigned thread_count(unsigned requested) noexcept {
 // A share is a whole number of `grain` points, at least four, so small
 // batches stay on fewer threads, and shrinks with what is left (half of it
 // divided among the threads), so the threads run out of work at nearly the
-// same time.
+// same time. `evaluate` must not throw: other threads may still be at work.
 template <class Evaluate>
 void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Evaluate const& evaluate) {
   constexpr std::size_t least_grains = 4;
@@ -58,8 +58,13 @@ void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Eval
   };
   std::vector<kept_worker> kept;
   std::vector<std::thread> started;
-  kept.reserve(used - 1);
-  started.reserve(used - 1);
+  try {
+    kept.reserve(used - 1);
+    started.reserve(used - 1);
+  } catch (...) {
+    evaluate(std::size_t{0}, count);  // no memory to keep track of threads: the caller alone
+    return;
+  }
   thread_placement const placement;
   worker_pool* const pool = worker_pool::instance();
   for (std::size_t w = 0; w + 1 < used; ++w) {

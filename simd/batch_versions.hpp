@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <new>
 
 namespace objeval {
 
@@ -66,17 +67,31 @@ struct fill_ahead {
   }
 };
 
+// Evaluates `count` points of N floats each, one at a time: the same sum on
+// single values of type T, widened on the stack.
+template <std::size_t N, class T, class Sum>
+OBJEVAL_INLINE void evaluate_each(float const* points, std::size_t count, float* results, Sum sum) {
+  for (std::size_t p = 0; p < count; ++p) {
+    T values[N];
+    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(points[p * N + n]);
+    results[p] = canonical(static_cast<float>(sum(values, ignore_steps{})));
+  }
+}
+
 // Evaluates `count` points of N floats each, a block of Lane::width points at
 // a time: `sum` maps a block's N lanes to one lane of results, and each
 // result is narrowed to float. Two blocks live on the heap, the one summed
-// and the next: a caller's thread may have a small stack.
+// and the next: a caller's thread may have a small stack. Without memory for
+// them, the points go one at a time, with the same results.
 template <std::size_t N, class Lane, class Sum>
 OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, float* results, Sum sum) {
   using T = typename Lane::value_type;
   using fill = block_fill<N, Lane>;
   constexpr std::size_t width = Lane::width;
   // Not zeroed: every lane is filled before it is read.
-  auto const blocks = std::make_unique_for_overwrite<std::array<typename fill::slots, 2>>();
+  std::unique_ptr<std::array<typename fill::slots, 2>> const blocks(new (std::nothrow)
+                                                                        std::array<typename fill::slots, 2>);
+  if (!blocks) return evaluate_each<N, T>(points, count, results, sum);
   auto const size_at = [count](std::size_t first) { return count - first < width ? count - first : width; };
   if (count != 0) fill::all(points, size_at(0), (*blocks)[0]);
   for (std::size_t first = 0, b = 0; first < count; first += width, b ^= 1) {

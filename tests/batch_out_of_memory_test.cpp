@@ -1,0 +1,91 @@
+// A batch that cannot get memory must still give every point its bits, on
+// any number of threads, and neither throw nor end the process. The
+// allocation functions are replaced here so that a test can refuse memory.
+#include "doorcost/cost.hpp"
+#include "float_bits.hpp"
+#include "quadobj/objective.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <span>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t no_refusal = SIZE_MAX;
+std::atomic<std::size_t> refused_from{no_refusal};  // the smallest size refused
+
+void* allocate(std::size_t size, std::size_t alignment) noexcept {
+  if (size >= refused_from.load(std::memory_order_relaxed)) return nullptr;
+  alignment = alignment < sizeof(void*) ? sizeof(void*) : alignment;
+  void* p = nullptr;
+  return posix_memalign(&p, alignment, size != 0 ? size : 1) == 0 ? p : nullptr;
+}
+void* allocate_or_throw(std::size_t size, std::size_t alignment) {
+  if (void* const p = allocate(size, alignment)) return p;
+  throw std::bad_alloc();
+}
+
+class refuse_memory {
+ public:
+  explicit refuse_memory(std::size_t from) { refused_from = from; }
+  ~refuse_memory() { refused_from = no_refusal; }
+  refuse_memory(refuse_memory const&) = delete;
+  refuse_memory& operator=(refuse_memory const&) = delete;
+};
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate_or_throw(size, alignof(std::max_align_t)); }
+void* operator new(std::size_t size, std::align_val_t a) { return allocate_or_throw(size, std::size_t(a)); }
+void* operator new(std::size_t size, std::nothrow_t const&) noexcept {
+  return allocate(size, alignof(std::max_align_t));
+}
+void* operator new(std::size_t size, std::align_val_t a, std::nothrow_t const&) noexcept {
+  return allocate(size, std::size_t(a));
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+
+namespace {
+
+template <std::size_t N, class One, class Batch>
+void expect_bits_without_memory(One one, Batch batch) {
+  constexpr std::size_t count = 777;  // enough for 2 and 7 threads, not a whole number of blocks
+  std::mt19937 engine(7);
+  std::uniform_real_distribution<float> value(-4.0f, 4.0f);
+  std::vector<float> points(count * N);
+  for (float& v : points) v = value(engine);
+  std::vector<float> expected(count), batched(count);
+  for (std::size_t p = 0; p < count; ++p) expected[p] = one(std::span<float const, N>(points.data() + p * N, N));
+  // 4 KiB: a block of any version is refused, what keeps track of threads is
+  // not. 0: nothing at all.
+  for (std::size_t const refused : {std::size_t{4096}, std::size_t{0}})
+    for (unsigned const threads : {1u, 2u, 7u}) {
+      batched.assign(count, 0.0f);
+      {
+        refuse_memory const refusal(refused);
+        batch(std::span<float const>(points), std::span<float>(batched), threads);
+      }
+      for (std::size_t p = 0; p < count; ++p)
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(batched[p]), std::bit_cast<std::uint32_t>(expected[p]))
+            << "point " << p << ", " << threads << " threads, sizes from " << refused << " refused: batch "
+            << testing_support::hex(batched[p]) << ", one " << testing_support::hex(expected[p]);
+    }
+}
+
+TEST(BatchOutOfMemory, EveryPointStillGetsItsBits) {
+  expect_bits_without_memory<doorcost::value_count>(doorcost::cost, doorcost::cost_batch);
+  expect_bits_without_memory<quadobj::value_count>(quadobj::objective, quadobj::objective_batch);
+}
+
+}  // namespace
