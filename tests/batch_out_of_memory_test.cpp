@@ -67,8 +67,8 @@ void expect_bits_without_memory(One one, Batch batch) {
   for (float& v : points) v = value(engine);
   std::vector<float> expected(count), batched(count);
   for (std::size_t p = 0; p < count; ++p) expected[p] = one(std::span<float const, N>(points.data() + p * N, N));
-  // 4 KiB: a block of any version is refused, what keeps track of threads is
-  // not. 0: nothing at all.
+  // From 4 KiB: the blocks of every version are refused, a thread and the list
+  // of threads are not. From 0: everything.
   for (std::size_t const refused : {std::size_t{4096}, std::size_t{0}})
     for (unsigned const threads : {1u, 2u, 7u}) {
       batched.assign(count, 0.0f);
