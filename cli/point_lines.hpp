@@ -4,9 +4,8 @@
 // not points.
 #pragma once
 
+#include "frame/decimal_to_float.hpp"
 #include "frame/scan_float.hpp"
-
-#include <fast_float/fast_float.h>
 
 #include <bit>
 #include <cstddef>
@@ -92,7 +91,7 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
       if (stop != nullptr && ends_field(stop, end)) {
         at = stop;
         read = true;
-      } else if (auto const [after, error] = fast_float::from_chars(at, end, value);
+      } else if (auto const [after, error] = value_files::decimal_to_float(at, end, value);
                  error == std::errc() && ends_field(after, end)) {
         at = after;
         read = true;

@@ -7,14 +7,13 @@
 // So "1e" and "1e+" give 1 and take the "e" and the "+" with them, "0x."
 // gives 0, and "infinit", "0x" and "-" fail having taken their text.
 //
-// Decimal digits are converted by fast_float, correctly rounded. A number of
-// any length is held in a bounded buffer: past the digits that can decide a
-// rounding, the rest only tells whether anything non-zero followed.
+// Decimal digits are converted by decimal_to_float, correctly rounded. A
+// number of any length is held in a bounded buffer: past the digits that can
+// decide a rounding, the rest only tells whether anything non-zero followed.
 #pragma once
 
 #include "frame/binary_rounding.hpp"
-
-#include <fast_float/fast_float.h>
+#include "frame/decimal_to_float.hpp"
 
 #include <bit>
 #include <cstddef>
@@ -46,8 +45,8 @@ inline std::int64_t saturating_add(std::int64_t a, std::int64_t b) noexcept {
 }
 
 // The value of the digits seen so far: decimal digits as text for
-// fast_float, hexadecimal ones as bits. `scale` is the power of ten (or of
-// two) that the kept digits, read as a whole number, are to be multiplied by.
+// decimal_to_float, hexadecimal ones as bits. `scale` is the power of ten (or
+// of two) that the kept digits, read as a whole number, are multiplied by.
 class number_digits {
  public:
   // Beyond the ~113 significant digits of any float rounding boundary, the
@@ -95,7 +94,7 @@ class number_digits {
     } while (magnitude != 0);
     while (count > 0) text[length++] = reversed[--count];
     float converted = 0;
-    fast_float::from_chars(text, text + length, converted);
+    decimal_to_float(text, text + length, converted);
     return negative ? -converted : converted;
   }
 
