@@ -16,6 +16,7 @@ if(NOT OBJEVAL_FAST_FLOAT_INCLUDE_DIR AND OBJEVAL_FETCH_FAST_FLOAT AND NOT FETCH
     list(GET status 0 status_code)
     if(status_code EQUAL 0)
       file(ARCHIVE_EXTRACT INPUT ${archive} DESTINATION ${PROJECT_BINARY_DIR}/_deps)
+      message(STATUS "objeval: fast_float ${objeval_fast_float_version} downloaded into ${fetched}")
     endif()
     file(REMOVE ${archive})
   endif()
