@@ -1,13 +1,24 @@
 """Builds libobjeval with CMake and ships it inside the objeval package, so
-that `pip install .` gives a package that needs no compiler at import time."""
+that `pip install .` gives a package that needs no compiler at import time.
+The package is Python over ctypes: its wheel fits every Python 3 on one
+platform (py3-none-<platform>)."""
 import os
 import pathlib
 import shutil
 import subprocess
+import tempfile
 
 from setuptools import setup
 from setuptools.command.build_py import build_py
 from setuptools.dist import Distribution
+
+try:
+    from setuptools.command.bdist_wheel import bdist_wheel
+except ImportError:  # setuptools before 70.1 takes it from the wheel package
+    try:
+        from wheel.bdist_wheel import bdist_wheel
+    except ImportError:  # no wheel to build: setuptools says so itself
+        bdist_wheel = None
 
 ROOT = pathlib.Path(__file__).resolve().parent
 
@@ -15,16 +26,16 @@ ROOT = pathlib.Path(__file__).resolve().parent
 class build_py_with_library(build_py):
     def run(self):
         super().run()
-        build = ROOT / "build" / "python-library"
-        subprocess.check_call(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
-                               "-DOBJEVAL_TEST=OFF", "-DOBJEVAL_BENCH=OFF", "-DOBJEVAL_BARE=OFF",
-                               "-DOBJEVAL_PYTHON=OFF"])
-        subprocess.check_call(["cmake", "--build", str(build), "--target", "objeval_c",
-                               "--parallel", str(os.cpu_count() or 1)])
-        built = build / "capi" / "libobjeval.so"
-        target = pathlib.Path(self.build_lib) / "objeval" / "libobjeval.so"
-        target.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copyfile(built.resolve(), target)
+        # Out of the source tree: a build/ there may belong to another checkout.
+        with tempfile.TemporaryDirectory(prefix="objeval-library-") as build:
+            subprocess.check_call(["cmake", "-S", str(ROOT), "-B", build, "-DCMAKE_BUILD_TYPE=Release",
+                                   "-DOBJEVAL_TEST=OFF", "-DOBJEVAL_BENCH=OFF", "-DOBJEVAL_BARE=OFF",
+                                   "-DOBJEVAL_PYTHON=OFF"])
+            subprocess.check_call(["cmake", "--build", build, "--target", "objeval_c",
+                                   "--parallel", str(os.cpu_count() or 1)])
+            target = pathlib.Path(self.build_lib) / "objeval" / "libobjeval.so"
+            target.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile((pathlib.Path(build) / "capi" / "libobjeval.so").resolve(), target)
 
 
 class BinaryDistribution(Distribution):
@@ -34,4 +45,14 @@ class BinaryDistribution(Distribution):
         return True
 
 
-setup(cmdclass={"build_py": build_py_with_library}, distclass=BinaryDistribution)
+commands = {"build_py": build_py_with_library}
+if bdist_wheel is not None:
+    class bdist_wheel_for_platform(bdist_wheel):
+        """Any Python 3, no Python ABI, one platform: the library's."""
+
+        def get_tag(self):
+            return ("py3", "none", super().get_tag()[2])
+
+    commands["bdist_wheel"] = bdist_wheel_for_platform
+
+setup(cmdclass=commands, distclass=BinaryDistribution)
