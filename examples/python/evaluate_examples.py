@@ -11,6 +11,7 @@ and quadobj/ with one point per file. Only Python's standard library is used.
 import ctypes
 import os
 import pathlib
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -83,10 +84,12 @@ def main(argv):
     if len(argv) != 5:
         print(__doc__)
         return 2
-    lib = load(argv[1])
+    lib = load(pathlib.Path(argv[1]).resolve())
     examples = pathlib.Path(argv[2])
+    # The programs run in a temporary directory: a path relative to here would not hold there.
+    programs = [pathlib.Path(shutil.which(p) or p).resolve() for p in argv[3:5]]
     failures = 0
-    for name, count, program in (("doorcost", 240, argv[3]), ("quadobj", 50, argv[4])):
+    for name, count, program in (("doorcost", 240, programs[0]), ("quadobj", 50, programs[1])):
         files = sorted((examples / name).glob("*.txt"))
         if not files:
             print(f"no examples in {examples / name}")

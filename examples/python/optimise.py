@@ -12,9 +12,15 @@ convergence plot of both.
   trucks on the same side. Every step evaluates all 210 swaps as one batch
   and takes the best, until none improves the cost.
 
-  optimise.py [PLOT.png]
+  optimise.py [--output PLOT.png]
+
+The plot goes to PLOT.png, by default objeval-convergence.png in the
+system's temporary directory.
 """
+import argparse
+import os
 import sys
+import tempfile
 
 import matplotlib
 
@@ -72,7 +78,11 @@ def swap_search(seed):
 
 
 def main(argv):
-    plot_path = argv[1] if len(argv) > 1 else "convergence.png"
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--output", metavar="PLOT.png",
+                        default=os.path.join(tempfile.gettempdir(), "objeval-convergence.png"),
+                        help="where to write the convergence plot (default: %(default)s)")
+    plot_path = parser.parse_args(argv[1:]).output
     result, de_best = minimise_quadobj(seed=1)
     print(f"quadobj: differential evolution, {len(de_best)} generations of {4 * objeval.quadobj.dimension} points, "
           f"one batch call each: "
