@@ -12,7 +12,7 @@ install(TARGETS objeval_frame objeval_doorcost objeval_quadobj objeval_c
 
 # Every header under include/objeval/: <objeval/doorcost/cost.hpp>,
 # <objeval/objeval.h>. The programs' own run frame is not installed.
-foreach(dir frame simd doorcost quadobj)
+foreach(dir frame simd threads doorcost quadobj)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${OBJEVAL_INSTALL_HEADERS}/${dir}
     FILES_MATCHING PATTERN "*.hpp" PATTERN "bare" EXCLUDE)
 endforeach()

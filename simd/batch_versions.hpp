@@ -3,7 +3,7 @@
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
-#include "simd/batch_threads.hpp"
+#include "threads/shares.hpp"
 #include "simd/lanes.hpp"
 #include "simd/multiversion.hpp"
 #include "simd/prefetch.hpp"

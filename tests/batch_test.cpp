@@ -3,7 +3,7 @@
 #include "doorcost/cost.hpp"
 #include "float_bits.hpp"
 #include "quadobj/objective.hpp"
-#include "simd/thread_placement.hpp"
+#include "threads/placement.hpp"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 
 #if defined(__linux__)
-#include "simd/thread_placement.hpp"
+#include "threads/placement.hpp"
 
 #include <condition_variable>
 #include <memory>
