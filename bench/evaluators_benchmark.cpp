@@ -1,7 +1,8 @@
 // Time per evaluation, one point at a time and in batches, next to two
 // bounds: for one point, the latency of a bare chain of as many dependent
 // fused multiply-adds; for batches, the throughput of as many independent
-// multiplies and fused multiply-adds in the widest vectors the CPU has.
+// multiplies and fused multiply-adds in the widest vectors the CPU has, and
+// beside it the memory reference: a plain read of the bytes the batch reads.
 #include "doorcost/cost.hpp"
 #include "quadobj/objective.hpp"
 #include "simd/lanes.hpp"
@@ -111,6 +112,38 @@ struct pair_bound {
   static inline constinit objeval::versioned<void(std::size_t, int, T*)> run{v4, v3, baseline};
 };
 
+// The memory reference: the points read once, in order, in the widest
+// registers the CPU has, into eight independent sums.
+template <class Reg>
+OBJEVAL_INLINE float read_in_order(float const* points, std::size_t count) {
+  constexpr std::size_t width = sizeof(Reg) / sizeof(float);
+  typedef float unaligned __attribute__((vector_size(sizeof(Reg)), aligned(alignof(float)), may_alias));
+  Reg sums[8] = {};
+  std::size_t n = 0;
+  for (; n + 8 * width <= count; n += 8 * width)
+    for (std::size_t k = 0; k < 8; ++k) sums[k] += *reinterpret_cast<unaligned const*>(points + n + k * width);
+  float total = 0;
+  for (; n < count; ++n) total += points[n];
+  for (Reg const& sum : sums)
+    for (std::size_t k = 0; k < width; ++k) total += sum[k];
+  return total;
+}
+
+struct memory_reference {
+  OBJEVAL_TARGET_V4 static float v4(float const* points, std::size_t count) {
+    return read_in_order<objeval::floats_512>(points, count);
+  }
+  OBJEVAL_TARGET_V3 static float v3(float const* points, std::size_t count) {
+    return read_in_order<objeval::floats_256>(points, count);
+  }
+  static float baseline(float const* points, std::size_t count) {
+    float total = 0;
+    for (std::size_t n = 0; n < count; ++n) total += points[n];
+    return total;
+  }
+  static inline constinit objeval::versioned<float(float const*, std::size_t)> run{v4, v3, baseline};
+};
+
 template <class T>
 void BM_throughput_bound(benchmark::State& state) {
   std::size_t const points = 16384;
@@ -124,10 +157,11 @@ void BM_throughput_bound(benchmark::State& state) {
 BENCHMARK(BM_throughput_bound<float>)->Name("throughput_bound/float_pairs")->Arg(3648);
 BENCHMARK(BM_throughput_bound<double>)->Name("throughput_bound/double_pairs")->Arg(2500);
 
-// A batch, timed in turn with what it is measured against, so that both see
+// A batch, timed in turn with what it is measured against, so that all see
 // the same machine: with one thread, the throughput bound for as many points
-// ("to_bound" is the ratio); with more, the same batch on one thread
-// ("scaling" is how many times faster it runs).
+// ("to_bound" is the ratio) and a plain read of its points ("to_memory");
+// with more, the same batch on one thread ("scaling" is how many times
+// faster it runs).
 template <std::size_t N, void (*Batch)(std::span<float const>, std::span<float>, unsigned), class T, int Pairs>
 void BM_batch(benchmark::State& state) {
   using clock = std::chrono::steady_clock;
@@ -136,26 +170,35 @@ void BM_batch(benchmark::State& state) {
   auto const points = random_points(count, N);
   std::vector<float> results(count);
   T bound_sums[8 * 64 / sizeof(T)];
-  double batch = 0, other = 0;
+  double batch = 0, other = 0, read = 0;
+  auto const since = [](clock::time_point t) { return std::chrono::duration<double>(clock::now() - t).count(); };
   for (auto _ : state) {
     auto const start = clock::now();
     Batch(points, results, threads);
+    double const seconds = since(start);
     auto const between = clock::now();
     if (threads == 1)
       pair_bound<T>::run(count, Pairs, bound_sums);
     else
       Batch(points, results, 1);
+    other += since(between);
+    if (threads == 1) {
+      auto const reading = clock::now();
+      benchmark::DoNotOptimize(memory_reference::run(points.data(), points.size()));
+      read += since(reading);
+    }
     benchmark::DoNotOptimize(results.data());
     benchmark::DoNotOptimize(bound_sums);
-    double const seconds = std::chrono::duration<double>(between - start).count();
     batch += seconds;
-    other += std::chrono::duration<double>(clock::now() - between).count();
     state.SetIterationTime(seconds);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
+  double const evaluated = static_cast<double>(state.iterations()) * static_cast<double>(count);
   if (threads == 1) {
-    state.counters["bound_ns"] = other * 1e9 / (static_cast<double>(state.iterations()) * static_cast<double>(count));
+    state.counters["bound_ns"] = other * 1e9 / evaluated;
     state.counters["to_bound"] = batch / other;
+    state.counters["memory_ns"] = read * 1e9 / evaluated;
+    state.counters["to_memory"] = batch / read;
   } else {
     state.counters["scaling"] = other / batch;
   }
