@@ -93,13 +93,14 @@ OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, floa
                                                                         std::array<typename fill::slots, 2>);
   if (!blocks) return evaluate_each<N, T>(points, count, results, sum);
   auto const size_at = [count](std::size_t first) { return count - first < width ? count - first : width; };
+  prefetch_hint const hint = batch_prefetch_hint();
   if (count != 0) fill::all(points, size_at(0), (*blocks)[0]);
   for (std::size_t first = 0, b = 0; first < count; first += width, b ^= 1) {
     std::size_t const next = first + width;
     fill_ahead<N, Lane> ahead;
     if (next + width <= count) ahead.next = points + next * N, ahead.next_slots = &(*blocks)[b ^ 1];
     if (next + 2 * width <= count)
-      ahead.after_next = {reinterpret_cast<char const*>(points + (next + width) * N), width * N * sizeof(float)};
+      ahead.after_next = {reinterpret_cast<char const*>(points + (next + width) * N), width * N * sizeof(float), hint};
     T values[width];
     sum((*blocks)[b].data(), ahead).store(values);  // not a named block: it would be kept in memory
     if (next < count && next + width > count) fill::all(points + next * N, count - next, (*blocks)[b ^ 1]);

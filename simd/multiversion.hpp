@@ -83,6 +83,36 @@ inline bool cpu_has_fma() noexcept {
 #endif
 }
 
+enum class cpu_vendor { other, amd, intel };
+
+struct cpu_model {
+  cpu_vendor vendor = cpu_vendor::other;
+  unsigned family = 0, model = 0;  // with their extended parts added in
+};
+
+// Who made the CPU, and which it is: two cpuid leaves, for tuning alone. The
+// programs, whose runs are measured in microseconds, never ask it.
+inline cpu_model this_cpu_model() noexcept {
+  cpu_model cpu;
+#if OBJEVAL_MULTIVERSION
+  auto const cpuid = [](unsigned leaf, unsigned (&r)[4]) {
+    __asm__("cpuid" : "=a"(r[0]), "=b"(r[1]), "=c"(r[2]), "=d"(r[3]) : "a"(leaf), "c"(0));
+  };
+  unsigned r[4];
+  cpuid(0, r);
+  unsigned const top_leaf = r[0];
+  // The vendor's name is in ebx, edx, ecx: "Auth" "enti" "cAMD", "Genu" "ineI" "ntel".
+  if (r[1] == 0x68747541 && r[3] == 0x69746e65 && r[2] == 0x444d4163) cpu.vendor = cpu_vendor::amd;
+  if (r[1] == 0x756e6547 && r[3] == 0x49656e69 && r[2] == 0x6c65746e) cpu.vendor = cpu_vendor::intel;
+  if (top_leaf < 1) return cpu;
+  cpuid(1, r);
+  unsigned const family = r[0] >> 8 & 0xf, model = r[0] >> 4 & 0xf;
+  cpu.family = family == 0xf ? family + (r[0] >> 20 & 0xff) : family;
+  cpu.model = family == 0x6 || family == 0xf ? (r[0] >> 16 & 0xf) << 4 | model : model;
+#endif
+  return cpu;
+}
+
 inline isa_level cpu_isa_level() noexcept {
 #if OBJEVAL_MULTIVERSION && defined(OBJEVAL_GLIBC_CPU_FEATURES)
   bool const v3 = CPU_FEATURE_ACTIVE(AVX) && CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(BMI1) &&
