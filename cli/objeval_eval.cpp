@@ -3,33 +3,41 @@
 // output. A bad line stops the run: every value printed before it is right.
 #include "doorcost/cost.hpp"
 #include "frame/print_fixed.hpp"
+#include "input_chunks.hpp"
 #include "point_lines.hpp"
 #include "quadobj/objective.hpp"
+#include "threads/run_together.hpp"
+
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr char usage[] =
-    "usage: objeval-eval [--round-trip] [--threads N] doorcost|quadobj [FILE]\n"
+    "usage: objeval-eval [--round-trip] [--header] [--threads N] doorcost|quadobj [FILE]\n"
     "\n"
     "Evaluates one point per line of FILE (or standard input, also as \"-\"): 240 numbers\n"
     "for doorcost, 50 for quadobj, separated by white space or commas, each read as the\n"
     "programs read input.txt. Writes one value per line, with \"%f\" as the programs do,\n"
     "or with --round-trip as \"%.9g\", which reads back to the same float. Blank lines and\n"
-    "lines starting with '#' are skipped. A line with the wrong count or a field that is\n"
-    "not a number stops the run with a message naming the line, and exit status 1.\n"
-    "--threads: how many threads read and evaluate (default: one per core).\n";
+    "lines starting with '#' are skipped, and so is a byte-order mark at the start.\n"
+    "A line with the wrong count or a field that is not a number stops the run with a\n"
+    "message naming the line, and exit status 1; FILE not readable gives exit status 2.\n"
+    "--header: the first line that is not a comment holds column names: skip it.\n"
+    "--threads N, --threads=N: how many threads read and evaluate, 1 to 256\n"
+    "(default: one per core); the output does not depend on it.\n";
+
+constexpr unsigned most_threads = 256;
 
 struct problem {
   std::string_view name;
@@ -42,16 +50,33 @@ constexpr problem problems[] = {
     {"quadobj", quadobj::value_count, quadobj::objective_batch},
 };
 
-// One thread's share of a chunk: whole lines, read, then evaluated as one
-// batch. Reading stops at the first bad line.
-struct share {
+// A count written in digits only, from 1 to `most`.
+std::optional<unsigned> parse_count(std::string_view text, unsigned most) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  unsigned value = 0;
+  for (char const c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value == 0 || value > most) return std::nullopt;
+  return value;
+}
+
+// Whole lines of a chunk, read, then evaluated as one batch. Reading stops
+// at the first bad line.
+struct piece {
   std::string_view text;
-  std::vector<float> points, values;
+  std::vector<float> values;
   std::size_t lines = 0;  // lines read, the bad one included
   std::string error;
 
   void evaluate(problem const& p) {
+    // A thread's points, kept between pieces: each page a vector touches
+    // first is a page fault, and those cost microseconds on a virtual machine.
+    thread_local std::vector<float> points;
     points.clear();
+    lines = 0;
+    error.clear();
     for (std::size_t start = 0; start < text.size();) {
       std::size_t end = text.find('\n', start);
       if (end == std::string_view::npos) end = text.size();
@@ -71,6 +96,46 @@ struct share {
   }
 };
 
+// A chunk of input and what became of it.
+struct chunk {
+  points_cli::input_chunk input;
+  std::size_t skipped_lines = 0;  // before the first piece: a header and the comments before it
+  std::vector<piece> pieces;
+  std::size_t used = 0;  // pieces of this chunk
+
+  // Splits the whole lines into pieces of about `bytes` each.
+  void split(std::size_t begin, std::size_t bytes) {
+    std::string_view const text = input.lines();
+    used = 0;
+    while (begin < text.size()) {
+      std::size_t end = begin + bytes < text.size() ? text.find('\n', begin + bytes) : std::string_view::npos;
+      end = end == std::string_view::npos ? text.size() : end + 1;
+      if (used == pieces.size()) pieces.emplace_back();
+      pieces[used++].text = text.substr(begin, end - begin);
+      begin = end;
+    }
+  }
+  bool failed() const {
+    return std::any_of(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(used),
+                       [](piece const& p) { return !p.error.empty(); });
+  }
+};
+
+// Where a --header line ends in `text`, with the lines up to it counted;
+// nullopt if `text` holds only comments and blank lines.
+std::optional<std::size_t> after_header(std::string_view text, std::size_t& lines) {
+  for (std::size_t start = 0; start < text.size(); ++lines) {
+    std::size_t end = text.find('\n', start);
+    end = end == std::string_view::npos ? text.size() : end + 1;
+    if (points_cli::is_point_line(text.substr(start, end - start))) {
+      ++lines;
+      return end;
+    }
+    start = end;
+  }
+  return std::nullopt;
+}
+
 void print_values(std::span<float const> values, bool round_trip) {
   char text[value_files::fixed_text_capacity + 1];
   for (float const value : values) {
@@ -89,11 +154,16 @@ int fail_usage(char const* message) {
   return 2;
 }
 
+int fail_open(std::string const& name, int error) {
+  std::fprintf(stderr, "objeval-eval: cannot open %s: %s\n", name.c_str(), std::strerror(error));
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool round_trip = false;
-  unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  bool round_trip = false, header = false;
+  unsigned threads = objeval::thread_count(0);
   std::vector<std::string_view> arguments;
   for (int n = 1; n < argc; ++n) {
     std::string_view const argument = argv[n];
@@ -103,9 +173,19 @@ int main(int argc, char** argv) {
     }
     if (argument == "--round-trip") {
       round_trip = true;
-    } else if (argument == "--threads" && n + 1 < argc) {
-      threads = static_cast<unsigned>(std::strtoul(argv[++n], nullptr, 10));
-      if (threads == 0 || threads > 256) return fail_usage("--threads takes 1 to 256");
+    } else if (argument == "--header") {
+      header = true;
+    } else if (argument == "--threads" || argument.starts_with("--threads=")) {
+      std::string_view value = argument.substr(std::strlen("--threads"));
+      if (value.empty()) {
+        if (n + 1 == argc) return fail_usage("--threads takes a count");
+        value = argv[++n];
+      } else {
+        value.remove_prefix(1);
+      }
+      std::optional<unsigned> const count = parse_count(value, most_threads);
+      if (!count) return fail_usage("--threads takes a count from 1 to 256, in digits");
+      threads = *count;
     } else if (argument.size() > 1 && argument[0] == '-') {
       return fail_usage("unknown option");
     } else {
@@ -122,68 +202,82 @@ int main(int argc, char** argv) {
   if (arguments.size() == 2 && arguments[1] != "-") {
     std::string const name(arguments[1]);
     in = std::fopen(name.c_str(), "r");
-    if (in == nullptr) {
-      std::fprintf(stderr, "objeval-eval: cannot open %s: %s\n", name.c_str(), std::strerror(errno));
-      return 2;
-    }
+    if (in == nullptr) return fail_open(name, errno);
+    struct stat status;
+    if (fstat(fileno(in), &status) == 0 && S_ISDIR(status.st_mode)) return fail_open(name, EISDIR);
   }
   static char output_buffer[1 << 16];
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
 
-  // The input goes through in chunks of whole lines; each chunk's points are
-  // split between the threads, which read and evaluate their share.
-  constexpr std::size_t chunk_size = std::size_t{1} << 22;
-  // Read into without clearing it first: a leftover partial line, then a chunk.
-  std::unique_ptr<char[]> buffer(new char[2 * chunk_size]);
-  std::size_t capacity = 2 * chunk_size, kept = 0;
-  std::vector<share> shares(threads);
-  std::size_t line_number = 0;  // lines before this chunk
+  // Chunk by chunk: while the threads evaluate one chunk's pieces, one of
+  // them reads the next chunk and another prints the values of the last.
+  // Chunks grow from small, so that the threads start soon, to large, so
+  // that waiting for the slowest piece at each chunk's end costs little.
+  // About 90 points a piece, at about ten bytes a number: enough for whole
+  // blocks of the batch, few enough that the threads finish a chunk together.
+  std::size_t const piece_bytes = chosen->dimension << 10;
+  constexpr std::size_t first_chunk_bytes = std::size_t{1} << 18, chunk_bytes = (std::size_t{1} << 22) - (std::size_t{1} << 16);
+  chunk chunks[2];
+  chunk* current = &chunks[0];
+  chunk* other = &chunks[1];
+  other->used = 0;
+  for (chunk& c : chunks) c.input.reserve(chunk_bytes);  // faulted in once, not at each size
+  points_cli::read_chunk(in, {}, first_chunk_bytes, true, current->input);
+  std::size_t next_bytes = first_chunk_bytes;
+  std::size_t line_number = 0;  // lines before the current chunk
+  bool header_pending = header, printing = false;
   std::string error;
-  bool at_end = false;
-  while (!at_end && error.empty()) {
-    if (capacity - kept < chunk_size) {  // a line longer than a chunk
-      std::unique_ptr<char[]> larger(new char[2 * capacity]);
-      std::memcpy(larger.get(), buffer.get(), kept);
-      buffer = std::move(larger);
-      capacity *= 2;
-    }
-    std::size_t const got = std::fread(buffer.get() + kept, 1, chunk_size, in);
-    std::string_view const text(buffer.get(), kept + got);
-    at_end = got == 0;
-    if (at_end && std::ferror(in)) {
+  for (;;) {
+    if (current->input.failed) {
+      if (printing)
+        for (std::size_t p = 0; p < other->used; ++p) print_values(other->pieces[p].values, round_trip);
       error = "cannot read the input";
       break;
     }
-    std::size_t const complete = at_end ? text.size() : text.rfind('\n') + 1;  // npos + 1 == 0
-
-    // Equal shares of the bytes, each moved on to the start of a line.
-    std::size_t from = 0;
-    for (std::size_t t = 0; t < threads; ++t) {
-      std::size_t to = t + 1 == threads ? complete : std::max(from, complete * (t + 1) / threads);
-      if (to < complete) {
-        std::size_t const line_end = text.find('\n', to == 0 ? 0 : to - 1);
-        to = line_end == std::string_view::npos || line_end >= complete ? complete : line_end + 1;
-      }
-      shares[t].text = text.substr(from, to - from);
-      shares[t].lines = 0;
-      shares[t].error.clear();
-      from = to;
+    std::size_t begin = 0;
+    current->skipped_lines = 0;
+    if (header_pending) {
+      std::optional<std::size_t> const end = after_header(current->input.lines(), current->skipped_lines);
+      header_pending = !end;
+      begin = end.value_or(current->input.complete);
     }
-    std::vector<std::thread> workers;
-    for (std::size_t t = 1; t < threads; ++t) workers.emplace_back([&, t] { shares[t].evaluate(*chosen); });
-    shares[0].evaluate(*chosen);
-    for (auto& w : workers) w.join();
+    current->split(begin, piece_bytes);
 
-    for (share const& s : shares) {
-      print_values(s.values, round_trip);
-      line_number += s.lines;
-      if (!s.error.empty()) {
-        error = "line " + std::to_string(line_number) + ": " + s.error;
+    bool const read_next = !current->input.last;
+    next_bytes = std::min(2 * next_bytes, chunk_bytes);
+    std::size_t const tasks = 2 + current->used;  // reading, printing, then each piece
+    std::size_t const busy = current->used + read_next + (printing && other->used != 0);
+    std::atomic<std::size_t> next_task{0};
+    objeval::run_together(std::min<std::size_t>(threads, busy), [&] {
+      for (std::size_t task; (task = next_task.fetch_add(1, std::memory_order_relaxed)) < tasks;) {
+        if (task == 0 && read_next) {
+          points_cli::read_chunk(in, current->input.rest(), next_bytes, false, other->input);
+        } else if (task == 1 && printing) {
+          for (std::size_t p = 0; p < other->used; ++p) print_values(other->pieces[p].values, round_trip);
+        } else if (task >= 2) {
+          current->pieces[task - 2].evaluate(*chosen);
+        }
+      }
+    });
+
+    if (current->failed() || !read_next) break;
+    for (std::size_t p = 0; p < current->used; ++p) line_number += current->pieces[p].lines;
+    line_number += current->skipped_lines;
+    std::swap(current, other);
+    printing = true;
+  }
+  // The last chunk, or the one that failed: its values up to the bad line.
+  if (error.empty()) {
+    line_number += current->skipped_lines;
+    for (std::size_t p = 0; p < current->used; ++p) {
+      piece const& done = current->pieces[p];
+      print_values(done.values, round_trip);
+      line_number += done.lines;
+      if (!done.error.empty()) {
+        error = "line " + std::to_string(line_number) + ": " + done.error;
         break;
       }
     }
-    kept = text.size() - complete;
-    std::memmove(buffer.get(), buffer.get() + complete, kept);
   }
   bool const written = std::fflush(stdout) == 0;
   if (!error.empty()) {

@@ -66,6 +66,28 @@ inline char const* read_short_decimal(char const* at, char const* end, float& va
   return at;
 }
 
+// A field as an error message shows it: in quotes, at most 40 bytes of it,
+// with quotes, backslashes and bytes that are not printable ASCII escaped.
+inline std::string quoted_field(std::string_view field) {
+  constexpr std::size_t shown = 40;
+  std::string quoted = "\"";
+  for (char const c : field.substr(0, shown)) {
+    auto const byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte < 0x20 || byte >= 0x7f) {
+      constexpr char hex[] = "0123456789abcdef";
+      quoted += {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
+    } else {
+      quoted += c;
+    }
+  }
+  quoted += '"';
+  if (field.size() > shown) quoted += "... (" + std::to_string(field.size()) + " bytes)";
+  return quoted;
+}
+
 // Reads the point on one line into `point`; returns what was wrong with the
 // line, or nothing. Each field must be one number and nothing else.
 inline std::string read_point(std::string_view line, std::span<float> point) {
@@ -102,7 +124,8 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
       while (!ends_field(field_end, end)) ++field_end;
       value_files::memory_bytes bytes(at, static_cast<std::size_t>(field_end - at));
       if (!value_files::scan_float(bytes, value) || at + bytes.taken() != field_end)
-        return "field " + std::to_string(count + 1) + " is not a number: \"" + std::string(at, field_end) + "\"";
+        return "field " + std::to_string(count + 1) + " is not a number: " +
+               quoted_field(std::string_view(at, static_cast<std::size_t>(field_end - at)));
       at = field_end;
     }
     if (count < point.size()) point[count] = value;

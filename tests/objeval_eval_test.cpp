@@ -157,3 +157,76 @@ TEST(ObjevalEval, RoundTripValuesReadBackToTheSameFloat) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string points_text(int count, int seed) {
+  std::mt19937 random(static_cast<unsigned>(seed));
+  std::string text;
+  for (int n = 0; n < count; ++n) text += random_line(random, 50, " ") + "\n";
+  return text;
+}
+
+// A count is digits and nothing else, in range: strtoul would take "2abc" as
+// 2 and wrap 4294967298 round to 2.
+TEST(ObjevalEval, ThreadCountIsDigitsInRange) {
+  scratch_dir dir;
+  std::string const text = points_text(20, 13);
+  for (char const* bad : {"--threads 2abc", "--threads 1.5", "--threads 4294967298", "--threads 0", "--threads 257",
+                          "--threads -1", "--threads=", "--threads= 2"})
+    EXPECT_EQ(run_eval(dir, std::string(bad) + " quadobj", text).status, 2) << bad;
+  auto const one = run_eval(dir, "--threads 1 quadobj", text);
+  ASSERT_EQ(one.status, 0);
+  EXPECT_EQ(run_eval(dir, "--threads=2 quadobj", text).values, one.values);
+  EXPECT_EQ(run_eval(dir, "--threads 256 quadobj", text).values, one.values);
+}
+
+// A field of megabytes, or with a NUL in it, must not flood standard error
+// or cut the message short.
+TEST(ObjevalEval, ABadFieldIsShownShortAndEscaped) {
+  scratch_dir dir;
+  std::string const huge = "1" + std::string(5 << 20, 'x');
+  auto const long_field = run_eval(dir, "quadobj", huge + " 1\n");
+  EXPECT_EQ(long_field.status, 1);
+  EXPECT_LT(long_field.errors.size(), 200u);
+  EXPECT_NE(long_field.errors.find("\"1xxxxxxxxx"), std::string::npos) << long_field.errors;
+  EXPECT_NE(long_field.errors.find("(5242881 bytes)"), std::string::npos) << long_field.errors;
+
+  auto const control = run_eval(dir, "quadobj", std::string("2\0x\x01\"\\", 6) + " 1\n");
+  EXPECT_NE(control.errors.find("field 1 is not a number: \"2\\x00x\\x01\\\"\\\\\"\n"), std::string::npos)
+      << control.errors;
+}
+
+// Spreadsheets write a byte-order mark, and CSV files column names: neither
+// is a point, and the lines are still counted as the file has them. A
+// comment longer than a chunk of input is read whole.
+TEST(ObjevalEval, ByteOrderMarkAndHeaderAreSkipped) {
+  scratch_dir dir;
+  std::string const points = points_text(30, 14);
+  auto const plain = run_eval(dir, "quadobj", points);
+  ASSERT_EQ(plain.status, 0);
+  std::string header = "x0";
+  for (int n = 1; n < 50; ++n) header += ",x" + std::to_string(n);
+  std::string const preamble = "\xef\xbb\xbf# exported\n\n#" + std::string(9 << 20, '-') + "\n" + header + "\n";
+  for (char const* threads : {"--threads 1", "--threads 2"}) {
+    auto const with_header = run_eval(dir, std::string(threads) + " --header quadobj", preamble + points);
+    EXPECT_EQ(with_header.status, 0) << with_header.errors;
+    EXPECT_EQ(with_header.values, plain.values);
+  }
+  auto const without = run_eval(dir, "quadobj", preamble + points);
+  EXPECT_NE(without.errors.find("line 4: field 1 is not a number: \"x0\""), std::string::npos) << without.errors;
+  auto const bad_later = run_eval(dir, "--header quadobj", preamble + points + "1 2\n");
+  EXPECT_NE(bad_later.errors.find("line 35: 50 numbers expected, found 2"), std::string::npos) << bad_later.errors;
+}
+
+TEST(ObjevalEval, ADirectoryIsReportedLikeAMissingFile) {
+  scratch_dir dir;
+  std::string const command = std::string(OBJEVAL_EVAL_PROGRAM) + " quadobj " + dir.path().string() + " 2>" +
+                              (dir / "errors.txt").string() + " >/dev/null";
+  int const status = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+  std::string const errors = dir.read("errors.txt").value_or("");
+  EXPECT_NE(errors.find("cannot open " + dir.path().string() + ": Is a directory"), std::string::npos) << errors;
+}
+
+}  // namespace
