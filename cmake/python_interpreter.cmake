@@ -13,7 +13,7 @@ function(objeval_python_lacks python modules out)
   set(${out} "${missing}" PARENT_SCOPE)
 endfunction()
 
-set(objeval_python_test_modules numpy pytest scipy matplotlib)
+set(objeval_python_test_modules numpy pytest scipy matplotlib dask distributed)
 if(Python3_EXECUTABLE)
   set(candidates ${Python3_EXECUTABLE})
 else()
@@ -40,12 +40,14 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 if(NOT OBJEVAL_SANITIZE)
   if("numpy" IN_LIST chosen_lacks OR "pytest" IN_LIST chosen_lacks)
     string(REPLACE ";" ", " tried "${candidates}")
-    message(NOTICE "objeval: the Python tests will be skipped: no Python tried (${tried}) has NumPy and pytest. To run them: "
-      "install python3-numpy python3-pytest python3-scipy python3-matplotlib (or set OBJEVAL_PYTHON to a Python that has them), then configure again.")
+    message(NOTICE "objeval: the Python tests will be skipped: no Python tried (${tried}) has NumPy and pytest. "
+      "To run them: install python3-numpy python3-pytest python3-scipy python3-matplotlib python3-dask "
+      "python3-distributed (or set OBJEVAL_PYTHON to a Python that has them), then configure again.")
   elseif(chosen_lacks)
+    string(REPLACE ";" ", " lacking "${chosen_lacks}")
     string(REPLACE ";" " python3-" packages "python3-${chosen_lacks}")
-    message(NOTICE "objeval: the Python tests use ${Python3_EXECUTABLE}; its optimiser example test will be skipped. "
-      "To run it: install ${packages}, then configure again.")
+    message(NOTICE "objeval: the Python tests use ${Python3_EXECUTABLE}; those of the examples that need ${lacking} "
+      "will be skipped. To run them: install ${packages}, then configure again.")
   elseif(python_on_path AND NOT python_on_path STREQUAL Python3_EXECUTABLE)
     message(STATUS "objeval: the Python tests use ${Python3_EXECUTABLE}, which has NumPy (${python_on_path} has not)")
   endif()

@@ -7,23 +7,26 @@ _HERE = pathlib.Path(__file__).resolve().parent
 
 
 def _candidates():
-    override = os.environ.get("OBJEVAL_LIBRARY")
-    if override:
-        yield pathlib.Path(override)
     # Shipped inside the package by pip and by cmake --install.
     yield from sorted(_HERE.glob("libobjeval.so*"))
     yield from sorted(_HERE.glob("libobjeval*.dylib"))
 
 
-def load_library():
-    tried = []
+def _find():
+    override = os.environ.get("OBJEVAL_LIBRARY")
+    if override:
+        # Named outright: that one or none, never the packaged one in silence.
+        if not pathlib.Path(override).is_file():
+            raise ImportError(f"objeval: OBJEVAL_LIBRARY names {override}, which is not a file")
+        return pathlib.Path(override)
     for path in _candidates():
-        tried.append(str(path))
         if path.exists():
-            library = ctypes.CDLL(str(path))  # CDLL calls release the GIL
-            break
-    else:
-        raise ImportError("objeval: libobjeval not found; looked for " + (", ".join(tried) or f"it in {_HERE}"))
+            return path
+    raise ImportError(f"objeval: libobjeval not found in {_HERE}; set OBJEVAL_LIBRARY to its path")
+
+
+def load_library():
+    library = ctypes.CDLL(str(_find()))  # CDLL calls release the GIL
     point = ctypes.c_void_p
     for name in ("objeval_doorcost", "objeval_quadobj"):
         single = getattr(library, name)

@@ -2,10 +2,26 @@
 import array
 import numbers
 
+from ._float32 import float32_value, is_number
+
 try:
     import numpy as _np
 except ImportError:  # plain sequences still work
     _np = None
+
+MAX_THREADS = 1024
+
+
+def _is_row(v):
+    """Whether v is a row of values rather than one value."""
+    return hasattr(v, "__iter__") and not isinstance(v, (str, bytes, bytearray)) and not is_number(v)
+
+
+def _by_name(name):
+    """Unpickles a problem: the one of that name in this process's objeval."""
+    import objeval
+
+    return getattr(objeval, name)
 
 
 class Problem:
@@ -14,16 +30,26 @@ class Problem:
     ``x`` of shape ``(dimension,)`` gives a Python float; ``x`` of shape
     ``(n, dimension)`` gives a float32 NumPy array of n values (an
     ``array.array('f')`` without NumPy), evaluated as one batch in C++ on
-    ``threads`` threads (0: one per core); the values do not depend on it.
+    ``threads`` threads, an integer from 0 (one per core) to 1024; the values
+    do not depend on it.
 
-    Values are read as float32. A C-contiguous float32 array is passed
-    without a copy; anything else is converted to float32 once, each value
-    rounded to the nearest float32 (ties to even), values beyond its range
-    becoming infinite. NaN and infinite inputs are evaluated as the program
-    evaluates them. Results equal the program's ``output.txt`` bit for bit.
+    ``x`` is a NumPy array, or any iterable of numbers (a list, a tuple, a
+    generator), or an iterable of such rows: the same rules with NumPy and
+    without. Each value is evaluated at the float32 nearest to it, rounded
+    once, as the programs read its decimal text: a float or an int of any
+    size, a ``Fraction``, a ``Decimal``, a NumPy number or a bool (0 or 1).
+    Beyond float32's range a value becomes infinite. NaN and infinite inputs
+    are evaluated as the program evaluates them. A C-contiguous float32 array
+    is passed without a copy. Results equal the program's ``output.txt`` bit
+    for bit.
 
-    Raises ``ValueError`` for a wrong shape and ``TypeError`` for input that
-    is not numeric; both messages name the expected shape.
+    Raises ``ValueError`` for a wrong shape (a ragged batch, a single number)
+    and ``TypeError`` for values that are not real numbers (text, bytes,
+    complex numbers); both messages name the expected shape. Raises
+    ``TypeError`` for a ``threads`` that is not an integer, ``ValueError``
+    for one out of range.
+
+    Problems pickle by name, so they travel to worker processes.
     """
 
     def __init__(self, name, dimension, description, single, batch):
@@ -37,59 +63,91 @@ class Problem:
     def __repr__(self):
         return f"objeval.{self.name} (dimension {self.dimension})"
 
-    def _shape_error(self, got):
+    def __reduce__(self):
+        return (_by_name, (self.name,))
+
+    def _expected(self):
         d = self.dimension
-        return ValueError(f"{self.name}: expected shape ({d},) or (n, {d}), got {got}")
+        return f"{self.name}: expected real numbers of shape ({d},) or (n, {d})"
+
+    def _shape_error(self, got):
+        return ValueError(f"{self._expected()}, got {got}")
+
+    def _type_error(self, got):
+        return TypeError(f"{self._expected()}, got {got}")
 
     def __call__(self, x, threads=1):
-        if not isinstance(threads, int) or threads < 0:
-            raise ValueError(f"{self.name}: threads is a count of threads, 0 for one per core")
-        if _np is not None:
-            return self._call_numpy(x, threads)
-        return self._call_sequence(x, threads)
-
-    def _call_numpy(self, x, threads):
-        np = _np
-        a = x if isinstance(x, np.ndarray) else np.asarray(x)
-        if a.dtype == object or not (np.issubdtype(a.dtype, np.number) or a.dtype == np.bool_):
-            raise TypeError(f"{self.name}: expected numbers of shape ({self.dimension},) or "
-                            f"(n, {self.dimension}), got dtype {a.dtype}")
-        if a.ndim not in (1, 2) or a.shape[-1] != self.dimension:
-            raise self._shape_error(a.shape)
-        if np.iscomplexobj(a):
-            raise TypeError(f"{self.name}: expected real numbers of shape ({self.dimension},) or "
-                            f"(n, {self.dimension}), got dtype {a.dtype}")
-        if a.dtype != np.float32 or not a.flags.c_contiguous:
-            with np.errstate(over="ignore", invalid="ignore"):
-                a = np.ascontiguousarray(a, dtype=np.float32)
-        if a.ndim == 1:
-            return float(self._single(a.ctypes.data))
-        values = np.empty(a.shape[0], dtype=np.float32)
-        if a.shape[0] > 0:
-            self._batch(a.ctypes.data, a.shape[0], values.ctypes.data, threads)
-        return values
-
-    def _call_sequence(self, x, threads):
-        d = self.dimension
-        try:
-            rows = list(x)
-        except TypeError:
-            raise TypeError(f"{self.name}: expected a sequence of shape ({d},) or (n, {d})") from None
-        batch = bool(rows) and hasattr(rows[0], "__len__") and not isinstance(rows[0], (str, bytes))
-        if not batch:
-            rows = [rows]
-        flat = array.array("f")
-        for row in rows:
-            row = list(row) if batch else row
-            if len(row) != d:
-                raise self._shape_error((len(rows), len(row)) if batch else (len(row),))
-            if not all(isinstance(v, numbers.Real) for v in row):
-                raise TypeError(f"{self.name}: expected numbers of shape ({d},) or (n, {d})")
-            flat.extend(float(v) for v in row)
-        address = flat.buffer_info()[0]
-        if not batch:
+        if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
+            raise TypeError(f"{self.name}: threads is a count of threads, got {type(threads).__name__}")
+        if not 0 <= threads <= MAX_THREADS:
+            raise ValueError(f"{self.name}: threads is from 0 (one per core) to {MAX_THREADS}, got {threads}")
+        if _np is not None and isinstance(x, (_np.ndarray, _np.generic)) and x.dtype != object:
+            points, count = self._from_array(_np.asarray(x))
+        else:
+            points, count = self._from_values(x.tolist() if _np is not None and isinstance(x, _np.ndarray) else x)
+        address = points.ctypes.data if _np is not None else points.buffer_info()[0]
+        if count is None:
             return float(self._single(address))
-        values = array.array("f", bytes(4 * len(rows)))
-        if rows:
-            self._batch(address, len(rows), values.buffer_info()[0], threads)
+        if _np is not None:
+            values = _np.empty(count, dtype=_np.float32)
+            out = values.ctypes.data
+        else:
+            values = array.array("f", bytes(4 * count))
+            out = values.buffer_info()[0]
+        if count:
+            self._batch(address, count, out, int(threads))
         return values
+
+    def _from_array(self, a):
+        """A NumPy array of numbers as float32 points; count None for one point."""
+        if a.dtype.kind == "c":
+            raise self._type_error(f"complex dtype {a.dtype}")
+        if a.dtype.kind not in "biuf":
+            raise self._type_error(f"dtype {a.dtype}")
+        if a.ndim not in (1, 2) or a.shape[-1] != self.dimension:
+            raise self._shape_error(f"shape {a.shape}")
+        if a.dtype != _np.float32 or not a.flags.c_contiguous:
+            with _np.errstate(over="ignore", invalid="ignore"):
+                a = _np.ascontiguousarray(a, dtype=_np.float32)
+        return a, (None if a.ndim == 1 else a.shape[0])
+
+    def _rows(self, x):
+        """The values of x as rows of d values each, and whether x is a batch."""
+        d = self.dimension
+        if isinstance(x, (str, bytes, bytearray)):
+            raise self._type_error(type(x).__name__)
+        if is_number(x):
+            raise self._shape_error(f"a single {type(x).__name__}")
+        try:
+            items = list(x)
+        except TypeError:
+            raise self._type_error(type(x).__name__) from None
+        if not items or not _is_row(items[0]):
+            if len(items) != d:
+                raise self._shape_error(f"({len(items)},)")
+            return [items], False
+        rows = []
+        for n, row in enumerate(items):
+            if isinstance(row, (str, bytes, bytearray)):
+                raise self._type_error(f"{type(row).__name__} as row {n}")
+            try:
+                row = list(row)
+            except TypeError:
+                raise self._shape_error(f"a ragged batch: row {n} is a single {type(row).__name__}") from None
+            if len(row) != d:
+                raise self._shape_error(f"a ragged batch: row {n} has {len(row)} values")
+            rows.append(row)
+        return rows, True
+
+    def _from_values(self, x):
+        """Any iterable of numbers, or of rows of them, as float32 points."""
+        rows, batch = self._rows(x)
+        try:
+            if _np is not None and all(type(v) is float for row in rows for v in row):
+                points = _np.array(rows, dtype=_np.float64).astype(_np.float32)  # each rounded once
+            else:
+                flat = array.array("f", [float32_value(v) for row in rows for v in row])
+                points = _np.frombuffer(flat, dtype=_np.float32) if _np is not None else flat
+        except TypeError as error:
+            raise self._type_error(str(error)) from None
+        return points, (len(rows) if batch else None)
