@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""The landscape of a problem: a large random sample evaluated on a Dask
+cluster, block by block, each block one batch call on a worker, and a
+histogram of the values.
+
+  dask_landscape.py [--problem quadobj|doorcost] [--points N] [--block B]
+                    [--scheduler ADDRESS] [--workers W]
+
+Without --scheduler, a LocalCluster of W worker processes on this machine
+(default: one per core). With it, the same code runs on a running cluster:
+start one with `dask scheduler` on one machine and `dask worker ADDRESS` on
+each of the others (objeval installed on every one), then pass ADDRESS, as
+tcp://host:8786. Points are drawn on the workers from a seed per block, so
+only seeds travel there and only values come back: quadobj uniformly from
+[-1, 1]^50, doorcost as door assignments, each truck at a random door.
+"""
+import argparse
+import os
+import tempfile
+import time
+
+import numpy as np
+from dask.distributed import Client, LocalCluster
+
+import objeval
+
+TRUCKS, DOORS = 15, 8
+
+
+def sample(problem, seed, count):
+    rng = np.random.default_rng(seed)
+    if problem is objeval.quadobj:
+        return rng.uniform(-1.0, 1.0, size=(count, problem.dimension)).astype(np.float32)
+    points = np.zeros((count, 2, TRUCKS, DOORS), dtype=np.float32)
+    doors = rng.integers(0, DOORS, size=(count, 2, TRUCKS))
+    np.put_along_axis(points, doors[..., None], 1.0, axis=3)
+    return points.reshape(count, problem.dimension)
+
+
+def evaluate_block(problem, seed, count):
+    """One block on a worker: its points drawn, then one batch call."""
+    return problem(sample(problem, seed, count))
+
+
+def histogram(values, bins=12, width=50):
+    counts, edges = np.histogram(values[np.isfinite(values)], bins=bins)
+    lines = []
+    for count, low, high in zip(counts, edges, edges[1:]):
+        bar = "#" * int(round(width * count / max(counts.max(), 1)))
+        lines.append(f"{low:14.1f} .. {high:14.1f} {count:9d} {bar}")
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--problem", choices=["quadobj", "doorcost"], default="quadobj")
+    parser.add_argument("--points", type=int, default=2_000_000)
+    parser.add_argument("--block", type=int, default=50_000, help="points a batch call (default: %(default)s)")
+    parser.add_argument("--scheduler", metavar="ADDRESS", help="a running cluster's scheduler, as tcp://host:8786")
+    parser.add_argument("--workers", type=int, default=os.cpu_count() or 1, help="LocalCluster worker processes")
+    args = parser.parse_args()
+    problem = getattr(objeval, args.problem)
+
+    # What this process does alone: a block's batch call, its points drawn.
+    points = sample(problem, 0, args.block)
+    one_block = problem(points)
+    here = {}
+    for threads in (1, 0):
+        start = time.perf_counter()
+        problem(points, threads=threads)
+        here[threads] = args.block / (time.perf_counter() - start)
+
+    with tempfile.TemporaryDirectory(prefix="objeval-dask-") as scratch:
+        cluster = None
+        if args.scheduler is None:
+            cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
+                                   dashboard_address=None, local_directory=scratch)
+        with Client(args.scheduler or cluster) as client:
+            client.wait_for_workers(1)
+            counts = [min(args.block, args.points - first) for first in range(0, args.points, args.block)]
+            start = time.perf_counter()
+            futures = client.map(evaluate_block, [problem] * len(counts), range(len(counts)), counts, pure=False)
+            values = np.concatenate(client.gather(futures))
+            seconds = time.perf_counter() - start
+            workers = len(client.scheduler_info()["workers"])
+        if cluster is not None:
+            cluster.close()
+
+    assert values.shape == (args.points,) and (values[: args.block].view(np.uint32) == one_block.view(np.uint32)).all()
+    print(f"{problem.name}: {args.points:,} points in {len(counts)} blocks on {workers} Dask workers, drawn there: "
+          f"{seconds:.2f} s, {args.points / seconds:,.0f} points a second")
+    print(f"one batch call of {args.block:,} points in this process: {here[1]:,.0f} points a second on one thread, "
+          f"{here[0]:,.0f} on all {os.cpu_count()} cores")
+    print(f"values from {np.nanmin(values):.1f} to {np.nanmax(values):.1f}, median {np.median(values):.1f}:")
+    print(histogram(values))
+
+
+if __name__ == "__main__":
+    main()
