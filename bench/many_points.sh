@@ -2,6 +2,7 @@
 # Points per second of objeval-eval on a file of 10,000 points, side by side
 # with running the program once per point (bench/each_point.py: write
 # input.txt in place, run, read output.txt). Both must print the same values.
+# Then objeval-eval on two threads against one, alternated run by run.
 #
 #   bench/many_points.sh [BUILD_DIR] [POINTS]
 set -euo pipefail
@@ -32,4 +33,6 @@ each, many = (statistics.median(r["times"]) for r in results)
 print(f"| {results[1]['command']} | {count} points | once per point {each:.2f} s ({count / each:,.0f}/s) "
       f"| objeval-eval {many * 1e3:.0f} ms ({count / many:,.0f}/s) | {each / many:.0f}× |")
 SUMMARY
+  "$build/bench/alternate_runs" 9 "objeval-eval $problem, 1 thread=$build/cli/objeval-eval --threads 1 $problem $work/$problem.txt" \
+    "2 threads=$build/cli/objeval-eval --threads 2 $problem $work/$problem.txt" | tail -2
 done
