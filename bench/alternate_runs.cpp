@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: alternate_runs ROUNDS NAME=COMMAND [NAME=COMMAND...]\n");
     return 2;
   }
-  int const rounds = std::atoi(argv[1]);
+  auto const rounds = static_cast<std::size_t>(std::max(1, std::atoi(argv[1])));
   std::vector<command> commands;
   for (int n = 2; n < argc; ++n) {
     std::string const argument = argv[n];
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   posix_spawn_file_actions_init(&quiet);
   posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
   for (command const& c : commands) run_once(c, &quiet);  // warm the page cache
-  for (int r = 0; r < rounds; ++r)
+  for (std::size_t r = 0; r < rounds; ++r)
     for (std::size_t k = 0; k < commands.size(); ++k) {
       command& c = commands[r % 2 ? commands.size() - 1 - k : k];
       c.seconds.push_back(run_once(c, &quiet));
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
               commands[0].name.c_str());
   for (command const& c : commands) {
     std::vector<double> ratios;
-    for (int r = 0; r < rounds; ++r) ratios.push_back(c.seconds[r] / commands[0].seconds[r]);
+    for (std::size_t r = 0; r < rounds; ++r) ratios.push_back(c.seconds[r] / commands[0].seconds[r]);
     std::printf("| %s | %s | %s | %.2f |\n", c.name.c_str(), microseconds(median(c.seconds)).c_str(),
                 microseconds(*std::min_element(c.seconds.begin(), c.seconds.end())).c_str(), median(ratios));
   }

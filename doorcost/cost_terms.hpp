@@ -84,8 +84,8 @@ OBJEVAL_INLINE void sum_truck(Lane const* slots, std::size_t i, float const*& w,
 
 // Terms in the order i, k, j (non-zero flow only), l. Each is p = x[i][k] * w,
 // rounded, fused with y[j][l] into the running sum. The sum starts at -0, so
-// the first fused term is its rounded product alone, and an all -0
-// assignment costs -0. `slots` holds the 240 values, as floats or as lanes;
+// the first fused term is its rounded product alone: -0 inbound with +0
+// outbound costs -0, and an all -0 assignment +0 (-0 times -0 is +0). `slots` holds the 240 values, as floats or as lanes;
 // `step(s, steps)` is called between steps of the sum, for work that may
 // overlap it.
 template <class Lane, class Step = objeval::ignore_steps>

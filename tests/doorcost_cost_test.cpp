@@ -33,11 +33,14 @@ assignment mixed(std::uint32_t seed) {
 TEST(DoorcostCost, AllZeroCostsPositiveZero) { EXPECT_TRUE(same_bits(cost(filled(0.0f)), 0.0f)); }
 
 // Catches a running sum started at +0: -0 + -0 is -0, but +0 + -0 is +0.
-TEST(DoorcostCost, NegativeZeroAssignmentCostsNegativeZero) {
+TEST(DoorcostCost, NegativeZeroInboundWithPositiveZeroOutboundCostsNegativeZero) {
   assignment a = filled(0.0f);
   for (std::size_t n = 0; n < 120; ++n) a[n] = -0.0f;
   EXPECT_TRUE(same_bits(cost(a), -0.0f));
 }
+
+// Every term is then -0 times -0, which is +0: the README says so.
+TEST(DoorcostCost, AllNegativeZeroCostsPositiveZero) { EXPECT_TRUE(same_bits(cost(filled(-0.0f)), 0.0f)); }
 
 // Pins the distance rule: 8 for equal door numbers, 15 for doors 0 and 7.
 TEST(DoorcostCost, SingleTermIsFlowTimesDoorDistance) {
