@@ -58,7 +58,7 @@ inline void read_chunk(std::FILE* in, std::string_view carried, std::size_t byte
   into.size = 0;
   std::size_t limit = carried.size() + bytes;
   into.reserve(limit);
-  std::memcpy(into.buffer.get(), carried.data(), carried.size());
+  if (!carried.empty()) std::memcpy(into.buffer.get(), carried.data(), carried.size());
   into.size = carried.size();
   into.last = into.failed = false;
   for (;;) {
