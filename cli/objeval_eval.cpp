@@ -62,6 +62,19 @@ std::optional<unsigned> parse_count(std::string_view text, unsigned most) {
   return value;
 }
 
+void print_values(std::span<float const> values, bool round_trip) {
+  char text[value_files::fixed_text_capacity + 1];
+  for (float const value : values) {
+    if (round_trip) {
+      std::printf("%.9g\n", static_cast<double>(value));
+    } else {
+      std::size_t const length = value_files::print_fixed(value, text);
+      text[length] = '\n';
+      std::fwrite(text, 1, length + 1, stdout);
+    }
+  }
+}
+
 // Whole lines of a chunk, read, then evaluated as one batch. Reading stops
 // at the first bad line.
 struct piece {
@@ -115,6 +128,9 @@ struct chunk {
       begin = end;
     }
   }
+  void print(bool round_trip) const {
+    for (std::size_t p = 0; p < used; ++p) print_values(pieces[p].values, round_trip);
+  }
   bool failed() const {
     return std::any_of(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(used),
                        [](piece const& p) { return !p.error.empty(); });
@@ -134,19 +150,6 @@ std::optional<std::size_t> after_header(std::string_view text, std::size_t& line
     start = end;
   }
   return std::nullopt;
-}
-
-void print_values(std::span<float const> values, bool round_trip) {
-  char text[value_files::fixed_text_capacity + 1];
-  for (float const value : values) {
-    if (round_trip) {
-      std::printf("%.9g\n", static_cast<double>(value));
-    } else {
-      std::size_t const length = value_files::print_fixed(value, text);
-      text[length] = '\n';
-      std::fwrite(text, 1, length + 1, stdout);
-    }
-  }
 }
 
 int fail_usage(char const* message) {
@@ -216,11 +219,12 @@ int main(int argc, char** argv) {
   // About 90 points a piece, at about ten bytes a number: enough for whole
   // blocks of the batch, few enough that the threads finish a chunk together.
   std::size_t const piece_bytes = chosen->dimension << 10;
-  constexpr std::size_t first_chunk_bytes = std::size_t{1} << 18, chunk_bytes = (std::size_t{1} << 22) - (std::size_t{1} << 16);
+  constexpr std::size_t first_chunk_bytes = std::size_t{1} << 18;
+  // With the room kept for a carried line, a buffer is two 2 MiB pages.
+  constexpr std::size_t chunk_bytes = (std::size_t{1} << 22) - (std::size_t{1} << 16);
   chunk chunks[2];
   chunk* current = &chunks[0];
   chunk* other = &chunks[1];
-  other->used = 0;
   for (chunk& c : chunks) c.input.reserve(chunk_bytes);  // faulted in once, not at each size
   points_cli::read_chunk(in, {}, first_chunk_bytes, true, current->input);
   std::size_t next_bytes = first_chunk_bytes;
@@ -229,8 +233,7 @@ int main(int argc, char** argv) {
   std::string error;
   for (;;) {
     if (current->input.failed) {
-      if (printing)
-        for (std::size_t p = 0; p < other->used; ++p) print_values(other->pieces[p].values, round_trip);
+      if (printing) other->print(round_trip);
       error = "cannot read the input";
       break;
     }
@@ -253,7 +256,7 @@ int main(int argc, char** argv) {
         if (task == 0 && read_next) {
           points_cli::read_chunk(in, current->input.rest(), next_bytes, false, other->input);
         } else if (task == 1 && printing) {
-          for (std::size_t p = 0; p < other->used; ++p) print_values(other->pieces[p].values, round_trip);
+          other->print(round_trip);
         } else if (task >= 2) {
           current->pieces[task - 2].evaluate(*chosen);
         }

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
-#include "threads/shares.hpp"
 #include "simd/lanes.hpp"
 #include "simd/multiversion.hpp"
 #include "simd/prefetch.hpp"
 #include "simd/transpose.hpp"
+#include "threads/shares.hpp"
 
 #include <array>
 #include <cstddef>

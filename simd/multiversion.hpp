@@ -87,10 +87,10 @@ enum class cpu_vendor { other, amd, intel };
 
 struct cpu_model {
   cpu_vendor vendor = cpu_vendor::other;
-  unsigned family = 0, model = 0;  // with their extended parts added in
+  unsigned family = 0;  // with its extended part added in
 };
 
-// Who made the CPU, and which it is: two cpuid leaves, for tuning alone. The
+// Who made the CPU, and its family: two cpuid leaves, for tuning alone. The
 // programs, whose runs are measured in microseconds, never ask it.
 inline cpu_model this_cpu_model() noexcept {
   cpu_model cpu;
@@ -106,9 +106,8 @@ inline cpu_model this_cpu_model() noexcept {
   if (r[1] == 0x756e6547 && r[3] == 0x49656e69 && r[2] == 0x6c65746e) cpu.vendor = cpu_vendor::intel;
   if (top_leaf < 1) return cpu;
   cpuid(1, r);
-  unsigned const family = r[0] >> 8 & 0xf, model = r[0] >> 4 & 0xf;
+  unsigned const family = r[0] >> 8 & 0xf;
   cpu.family = family == 0xf ? family + (r[0] >> 20 & 0xff) : family;
-  cpu.model = family == 0x6 || family == 0xf ? (r[0] >> 16 & 0xf) << 4 | model : model;
 #endif
   return cpu;
 }

@@ -1,5 +1,5 @@
-// Threads kept between batch calls, one per CPU at most, each bound to its
-// CPU and asleep until a call hands it work. Starting a thread, binding it
+// Threads kept between calls (batches, objeval-eval's chunks), one per CPU
+// at most, each bound to its CPU and asleep until a call hands it work. Starting a thread, binding it
 // and joining it cost 150 to 250 µs a call on a small virtual machine; a kept
 // thread only has to be woken. Threads are started on first need and live
 // until the process ends.
