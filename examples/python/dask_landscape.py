@@ -20,7 +20,6 @@ import tempfile
 import time
 
 import numpy as np
-from dask.distributed import Client, LocalCluster
 
 import objeval
 
@@ -51,49 +50,73 @@ def histogram(values, bins=12, width=50):
     return "\n".join(lines)
 
 
+def count(least):
+    """An argparse type: a whole number of at least `least`."""
+
+    def parse(text):
+        try:
+            value = int(text)
+        except ValueError:
+            raise argparse.ArgumentTypeError(f"{text!r} is not a whole number") from None
+        if value < least:
+            raise argparse.ArgumentTypeError(f"{value} is less than {least}")
+        return value
+
+    return parse
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--problem", choices=["quadobj", "doorcost"], default="quadobj")
-    parser.add_argument("--points", type=int, default=2_000_000)
-    parser.add_argument("--block", type=int, default=50_000, help="points a batch call (default: %(default)s)")
+    parser.add_argument("--points", type=count(1), default=2_000_000)
+    parser.add_argument("--block", type=count(1), default=50_000, help="points a batch call (default: %(default)s)")
     parser.add_argument("--scheduler", metavar="ADDRESS", help="a running cluster's scheduler, as tcp://host:8786")
-    parser.add_argument("--workers", type=int, default=os.cpu_count() or 1, help="LocalCluster worker processes")
+    parser.add_argument("--workers", type=count(1), default=os.cpu_count() or 1, help="LocalCluster worker processes")
     args = parser.parse_args()
-    problem = getattr(objeval, args.problem)
+    from dask.distributed import Client, LocalCluster  # a second to import: after a wrong argument is refused
 
-    # What this process does alone: a block's batch call, its points drawn.
-    points = sample(problem, 0, args.block)
-    one_block = problem(points)
+    problem = getattr(objeval, args.problem)
+    counts = [min(args.block, args.points - first) for first in range(0, args.points, args.block)]
+
+    # What this process does alone: the first block's batch call, its points drawn.
+    points = sample(problem, 0, counts[0])
+    first_block = problem(points)
     here = {}
     for threads in (1, 0):
         start = time.perf_counter()
         problem(points, threads=threads)
-        here[threads] = args.block / (time.perf_counter() - start)
+        here[threads] = counts[0] / (time.perf_counter() - start)
 
+    # The cluster is closed before its scratch folder goes, on every path.
     with tempfile.TemporaryDirectory(prefix="objeval-dask-") as scratch:
         cluster = None
-        if args.scheduler is None:
-            cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                                   dashboard_address=None, local_directory=scratch)
-        with Client(args.scheduler or cluster) as client:
-            client.wait_for_workers(1)
-            counts = [min(args.block, args.points - first) for first in range(0, args.points, args.block)]
-            start = time.perf_counter()
-            futures = client.map(evaluate_block, [problem] * len(counts), range(len(counts)), counts, pure=False)
-            values = np.concatenate(client.gather(futures))
-            seconds = time.perf_counter() - start
-            workers = len(client.scheduler_info()["workers"])
-        if cluster is not None:
-            cluster.close()
+        try:
+            if args.scheduler is None:
+                cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
+                                       dashboard_address=None, local_directory=scratch)
+            with Client(args.scheduler or cluster) as client:
+                client.wait_for_workers(1)
+                start = time.perf_counter()
+                futures = client.map(evaluate_block, [problem] * len(counts), range(len(counts)), counts, pure=False)
+                values = np.concatenate(client.gather(futures))
+                seconds = time.perf_counter() - start
+                workers = len(client.scheduler_info()["workers"])
+        finally:
+            if cluster is not None:
+                cluster.close()
 
-    assert values.shape == (args.points,) and (values[: args.block].view(np.uint32) == one_block.view(np.uint32)).all()
-    print(f"{problem.name}: {args.points:,} points in {len(counts)} blocks on {workers} Dask workers, drawn there: "
+    if values.shape != (args.points,) or (values[: counts[0]].view(np.uint32) != first_block.view(np.uint32)).any():
+        raise SystemExit("dask_landscape: the cluster's values differ from this process's")
+    print(f"{problem.name}: {args.points:,} points in {len(counts)} block{'s' * (len(counts) > 1)} on {workers} Dask workers, drawn there: "
           f"{seconds:.2f} s, {args.points / seconds:,.0f} points a second")
-    print(f"one batch call of {args.block:,} points in this process: {here[1]:,.0f} points a second on one thread, "
+    print(f"one batch call of {counts[0]:,} points in this process: {here[1]:,.0f} points a second on one thread, "
           f"{here[0]:,.0f} on all {os.cpu_count()} cores")
     print(f"values from {np.nanmin(values):.1f} to {np.nanmax(values):.1f}, median {np.median(values):.1f}:")
     print(histogram(values))
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except KeyboardInterrupt:
+        raise SystemExit(130) from None

@@ -26,11 +26,15 @@ def _find():
 
 
 def load_library():
-    library = ctypes.CDLL(str(_find()))  # CDLL calls release the GIL
-    point = ctypes.c_void_p
-    for name in ("objeval_doorcost", "objeval_quadobj"):
-        single = getattr(library, name)
-        single.argtypes, single.restype = [point], ctypes.c_float
-        batch = getattr(library, name + "_batch_threads")
-        batch.argtypes, batch.restype = [point, ctypes.c_size_t, point, ctypes.c_uint], None
+    path = _find()
+    try:
+        library = ctypes.CDLL(str(path))  # CDLL calls release the GIL
+        point = ctypes.c_void_p
+        for name in ("objeval_doorcost", "objeval_quadobj"):
+            single = getattr(library, name)
+            single.argtypes, single.restype = [point], ctypes.c_float
+            batch = getattr(library, name + "_batch_threads")
+            batch.argtypes, batch.restype = [point, ctypes.c_size_t, point, ctypes.c_uint], None
+    except (OSError, AttributeError) as error:
+        raise ImportError(f"objeval: {path} cannot be loaded as libobjeval: {error}") from None
     return library

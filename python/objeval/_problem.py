@@ -35,10 +35,11 @@ class Problem:
 
     ``x`` is a NumPy array, or any iterable of numbers (a list, a tuple, a
     generator), or an iterable of such rows: the same rules with NumPy and
-    without. Each value is evaluated at the float32 nearest to it, rounded
-    once, as the programs read its decimal text: a float or an int of any
-    size, a ``Fraction``, a ``Decimal``, a NumPy number or a bool (0 or 1).
-    Beyond float32's range a value becomes infinite. NaN and infinite inputs
+    without. Each value is evaluated at the float32 nearest to its exact
+    value, rounded once, ties to even: a float or a NumPy float from its
+    binary value; an int of any size, a ``Fraction`` or a ``Decimal`` from
+    its exact value; a bool as 0 or 1. Beyond float32's range a value becomes
+    infinite. NaN and infinite inputs
     are evaluated as the program evaluates them. A C-contiguous float32 array
     is passed without a copy. Results equal the program's ``output.txt`` bit
     for bit.
@@ -104,12 +105,19 @@ class Problem:
             raise self._type_error(f"complex dtype {a.dtype}")
         if a.dtype.kind not in "biuf":
             raise self._type_error(f"dtype {a.dtype}")
-        if a.ndim not in (1, 2) or a.shape[-1] != self.dimension:
-            raise self._shape_error(f"shape {a.shape}")
+        self._check_shape(a.shape)
         if a.dtype != _np.float32 or not a.flags.c_contiguous:
             with _np.errstate(over="ignore", invalid="ignore"):
                 a = _np.ascontiguousarray(a, dtype=_np.float32)
         return a, (None if a.ndim == 1 else a.shape[0])
+
+    def _check_shape(self, shape):
+        d = self.dimension
+        if len(shape) == 2 and shape[0] == d and shape[1] != d:
+            raise self._shape_error(
+                f"shape {shape}: points as columns, as SciPy's vectorized=True passes them? Pass x.T")
+        if len(shape) not in (1, 2) or shape[-1] != d:
+            raise self._shape_error(f"shape {shape}")
 
     def _rows(self, x):
         """The values of x as rows of d values each, and whether x is a batch."""
@@ -135,19 +143,51 @@ class Problem:
             except TypeError:
                 raise self._shape_error(f"a ragged batch: row {n} is a single {type(row).__name__}") from None
             if len(row) != d:
+                if n == 0 and len(items) == d:
+                    self._check_shape((d, len(row)))
                 raise self._shape_error(f"a ragged batch: row {n} has {len(row)} values")
             rows.append(row)
         return rows, True
 
     def _from_values(self, x):
         """Any iterable of numbers, or of rows of them, as float32 points."""
+        if _np is not None:
+            fast = self._from_doubles(x)
+            if fast is not None:
+                return fast
         rows, batch = self._rows(x)
         try:
-            if _np is not None and all(type(v) is float for row in rows for v in row):
-                points = _np.array(rows, dtype=_np.float64).astype(_np.float32)  # each rounded once
-            else:
-                flat = array.array("f", [float32_value(v) for row in rows for v in row])
-                points = _np.frombuffer(flat, dtype=_np.float32) if _np is not None else flat
+            flat = array.array("f", [float32_value(v) for row in rows for v in row])
         except TypeError as error:
             raise self._type_error(str(error)) from None
+        points = _np.frombuffer(flat, dtype=_np.float32) if _np is not None else flat
         return points, (len(rows) if batch else None)
+
+    def _from_doubles(self, x):
+        """Nested sequences that NumPy reads as doubles, at NumPy's speed; None
+        for anything else. Python floats and ints below 2**53 are exact as
+        doubles, so rounding the doubles to float32 rounds them once; a larger
+        magnitude may have been an int rounded on the way, and is rounded again
+        from the value it came from."""
+        if not isinstance(x, (list, tuple)):
+            return None
+        try:
+            doubles = _np.array(x)
+        except (ValueError, TypeError, OverflowError):
+            return None
+        if doubles.dtype != _np.float64 or doubles.ndim not in (1, 2):
+            return None
+        self._check_shape(doubles.shape)
+        with _np.errstate(over="ignore"):
+            points = doubles.astype(_np.float32)
+        del doubles
+        flat = points.reshape(-1)
+        step = 1 << 20
+        for first in range(0, flat.size, step):
+            part = flat[first : first + step]
+            for k in _np.flatnonzero(_np.abs(part) >= 2.0**53):
+                row, column = divmod(first + int(k), self.dimension)
+                item = x[row][column] if points.ndim == 2 else x[column]
+                if not isinstance(item, float):
+                    flat[first + k] = float32_value(item)
+        return points, (None if points.ndim == 1 else points.shape[0])

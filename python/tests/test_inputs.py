@@ -1,10 +1,15 @@
 """One input contract, with NumPy and without: each case behaves the same in
-both, and each value is the float32 nearest to it, rounded once, as the
-programs read its decimal text."""
+both, and each value is the float32 nearest to its exact value, rounded
+once."""
+import _ctypes
+import math
 import os
+import pathlib
 import struct
 import subprocess
 import sys
+import time
+import warnings
 from decimal import Decimal
 from fractions import Fraction
 
@@ -82,3 +87,88 @@ def test_a_missing_library_named_outright_is_an_import_error(tmp_path):
                          env={**os.environ, "OBJEVAL_LIBRARY": str(missing)})
     assert run.returncode != 0
     assert "ImportError" in run.stderr and str(missing) in run.stderr
+
+
+def test_every_number_is_rounded_once_from_its_exact_value(mode):
+    # 1 + 2**-24 + 2**-60 is above the midpoint 1 + 2**-24: through a double
+    # it would fall on the midpoint, and the tie would go to even, 1.
+    wide = np.longdouble(1) + np.longdouble(2.0**-24) + np.longdouble(2.0**-60)
+    up = Q([float32_from_bits(0x3F800001)] + ZEROS)
+    assert same(Q([wide] + ZEROS), up)
+    assert same(Q(np.array([wide] + ZEROS, dtype=object)), up)
+    assert same(Q([-np.longdouble(0)] + ZEROS), Q([-0.0] + ZEROS))
+    # A Decimal of many digits, a hair above the midpoint, is not a tie.
+    midpoint = "1.000000059604644775390625"
+    assert same(Q([Decimal(midpoint + "0" * 150 + "1")] + ZEROS), up)
+    assert same(Q([Decimal(midpoint + "0" * 150)] + ZEROS), Q([1.0] + ZEROS))
+    # Python ints past 2**53 among floats, which NumPy would round to doubles first.
+    big = 2**60 + 2**36 + 1
+    assert same(Q([0.5, big] + ZEROS[1:]), Q([0.5, float32_from_bits(0x5D800001)] + ZEROS[1:]))
+    assert same(Q([np.bool_(True)] + ZEROS), Q([1.0] + ZEROS))
+
+
+def test_numbers_far_outside_float32_take_no_time(mode):
+    for huge, value in ((Decimal("1e-999999999"), 0.0), (Decimal("-1e-999999999"), -0.0),
+                        (Decimal("1e999999999"), math.inf), (Fraction(1, 10**200000), 0.0),
+                        (-(10**200000), -math.inf)):
+        began = time.perf_counter()
+        got = Q([huge] + ZEROS)
+        assert time.perf_counter() - began < 0.5, huge
+        assert same(got, Q([value] + ZEROS))
+
+
+def test_values_beyond_float32_are_infinite_without_a_warning(mode):
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        for point in ([1e39] + [0.0] * 49, [np.float64(-1e39)] + ZEROS, [[1e39, 2**70] + [0.5] * 48],
+                      np.array([1e300] + ZEROS)):
+            assert not math.isfinite(Q(point) if len(point) == 50 else Q(point)[0])
+
+
+def test_points_as_columns_are_refused_with_the_transpose_named(mode):
+    d = Q.dimension
+    for columns in (np.zeros((d, 7)), np.zeros((d, 7)).tolist()):
+        with pytest.raises(ValueError, match=r"x\.T"):
+            Q(columns)
+
+
+def test_scipy_vectorized_mode_with_the_transpose_reports_its_own_value():
+    optimize = pytest.importorskip("scipy.optimize")
+    # popsize=1 gives 50 points of 50 values: the shape alone cannot tell.
+    result = optimize.differential_evolution(lambda x: Q(x.T), [(-1, 1)] * Q.dimension, vectorized=True,
+                                             updating="deferred", popsize=1, maxiter=5, polish=False, seed=1)
+    assert same(result.fun, Q(result.x))
+
+
+def test_a_file_that_is_not_the_library_is_an_import_error_naming_it(tmp_path):
+    for wrong, reason in ((tmp_path / "libobjeval.so", "invalid ELF header"),
+                          (pathlib.Path(_ctypes.__file__), "objeval_doorcost")):
+        if wrong.name == "libobjeval.so":
+            wrong.write_text("not a library, though named like one\n" * 100)
+        run = subprocess.run([sys.executable, "-c", "import objeval"], capture_output=True, text=True,
+                             env={**os.environ, "OBJEVAL_LIBRARY": str(wrong)})
+        last = run.stderr.strip().splitlines()[-1]
+        assert last.startswith("ImportError") and str(wrong) in last and reason in last, run.stderr
+
+
+def test_a_list_of_lists_converts_near_numpys_own_speed():
+    rows = np.random.default_rng(7).uniform(-1, 1, size=(100_000, Q.dimension)).tolist()
+
+    def fastest(convert):
+        times = []
+        for _ in range(3):
+            began = time.perf_counter()
+            convert(rows)
+            times.append(time.perf_counter() - began)
+        return min(times)
+
+    assert fastest(lambda r: Q._from_values(r)) < 3 * fastest(np.asarray)
+
+
+def test_a_double_is_rounded_from_its_binary_value_not_its_shortest_text(mode):
+    # 1 + 2**-24 is a float32 midpoint, which goes to even; its shortest text
+    # lies just above it, and the programs read that text as 1 + 2**-23.
+    tie = 1 + 2**-24
+    assert repr(tie) == "1.0000000596046448"
+    assert same(Q([tie] + ZEROS), Q([1.0] + ZEROS))
+    assert same(Q([Decimal(repr(tie))] + ZEROS), Q([float32_from_bits(0x3F800001)] + ZEROS))
