@@ -1,39 +1,80 @@
-#include "capi/objeval.h"
+#include "capi/problem_table.hpp"
 
-#include "doorcost/cost.hpp"
-#include "quadobj/objective.hpp"
+#include <objeval/objeval.h>
 
-#include <span>
+#include <cstdint>
+#include <iterator>
+#include <limits>
 
-static_assert(OBJEVAL_DOORCOST_VALUES == doorcost::value_count);
-static_assert(OBJEVAL_QUADOBJ_VALUES == quadobj::value_count);
+namespace {
+
+constexpr std::size_t problem_count = std::size(objeval::problems);
+
+// No buffer holds more than PTRDIFF_MAX bytes: a count past that is a mistake,
+// caught before count * dimension can wrap around.
+bool fits_in_memory(std::size_t count, std::size_t dimension) noexcept {
+  constexpr std::size_t most_bytes = static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
+  return count <= most_bytes / sizeof(float) / dimension;
+}
+
+}  // namespace
 
 extern "C" {
 
+char const* objeval_version(void) { return OBJEVAL_VERSION_TEXT; }
+
+size_t objeval_problem_count(void) { return problem_count; }
+
+objeval_problem const* objeval_problem_at(size_t index) {
+  return index < problem_count ? &objeval::problems[index].info : nullptr;
+}
+
+int objeval_evaluate(size_t problem, float const* points, size_t count, float* values, unsigned threads) {
+  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
+  objeval::problem_entry const& p = objeval::problems[problem];
+  if (!fits_in_memory(count, p.info.dimension)) return OBJEVAL_COUNT_TOO_LARGE;
+  if (count == 0) return OBJEVAL_OK;
+  if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
+  if (count == 1) {
+    values[0] = p.one(points);
+  } else {
+    p.batch({points, count * p.info.dimension}, {values, count}, threads);
+  }
+  return OBJEVAL_OK;
+}
+
+char const* objeval_status_message(int status) {
+  switch (status) {
+    case OBJEVAL_OK: return "success";
+    case OBJEVAL_NULL_POINTER: return "a pointer is NULL";
+    case OBJEVAL_COUNT_TOO_LARGE: return "the count is too large for memory";
+    case OBJEVAL_NO_SUCH_PROBLEM: return "there is no such problem";
+    default: return "unknown status";
+  }
+}
+
 float objeval_doorcost(float const* values) {
-  return doorcost::cost(std::span<float const, doorcost::value_count>(values, doorcost::value_count));
+  return values != nullptr ? objeval::problems[OBJEVAL_DOORCOST].one(values) : std::numeric_limits<float>::quiet_NaN();
 }
 
 void objeval_doorcost_batch_threads(float const* points, size_t count, float* costs, unsigned threads) {
-  if (count == 0) return;
-  doorcost::cost_batch({points, count * doorcost::value_count}, {costs, count}, threads);
+  objeval_evaluate(OBJEVAL_DOORCOST, points, count, costs, threads);
 }
 
 void objeval_doorcost_batch(float const* points, size_t count, float* costs) {
-  objeval_doorcost_batch_threads(points, count, costs, 1);
+  objeval_evaluate(OBJEVAL_DOORCOST, points, count, costs, 1);
 }
 
 float objeval_quadobj(float const* values) {
-  return quadobj::objective(std::span<float const, quadobj::value_count>(values, quadobj::value_count));
+  return values != nullptr ? objeval::problems[OBJEVAL_QUADOBJ].one(values) : std::numeric_limits<float>::quiet_NaN();
 }
 
 void objeval_quadobj_batch_threads(float const* points, size_t count, float* results, unsigned threads) {
-  if (count == 0) return;
-  quadobj::objective_batch({points, count * quadobj::value_count}, {results, count}, threads);
+  objeval_evaluate(OBJEVAL_QUADOBJ, points, count, results, threads);
 }
 
 void objeval_quadobj_batch(float const* points, size_t count, float* results) {
-  objeval_quadobj_batch_threads(points, count, results, 1);
+  objeval_evaluate(OBJEVAL_QUADOBJ, points, count, results, 1);
 }
 
 }

@@ -1,11 +1,10 @@
 // objeval-eval: evaluates many points in one process. Points are read from
 // FILE or standard input, one per line; one value per line goes to standard
 // output. A bad line stops the run: every value printed before it is right.
-#include "doorcost/cost.hpp"
+#include "capi/problem_table.hpp"
 #include "frame/print_fixed.hpp"
 #include "input_chunks.hpp"
 #include "point_lines.hpp"
-#include "quadobj/objective.hpp"
 #include "threads/run_together.hpp"
 
 #include <sys/stat.h>
@@ -34,31 +33,19 @@ constexpr char usage[] =
     "A line with the wrong count or a field that is not a number stops the run with a\n"
     "message naming the line, and exit status 1; FILE not readable gives exit status 2.\n"
     "--header: the first line that is not a comment holds column names: skip it.\n"
-    "--threads N, --threads=N: how many threads read and evaluate, 1 to 256\n"
-    "(default: one per core); the output does not depend on it.\n";
+    "--threads N, --threads=N: how many threads read and evaluate (default and 0: one\n"
+    "per CPU this process may use; never more); the output does not depend on it.\n";
 
-constexpr unsigned most_threads = 256;
+using problem = objeval::problem_entry;
 
-struct problem {
-  std::string_view name;
-  std::size_t dimension;
-  void (*batch)(std::span<float const>, std::span<float>, unsigned);
-};
-
-constexpr problem problems[] = {
-    {"doorcost", doorcost::value_count, doorcost::cost_batch},
-    {"quadobj", quadobj::value_count, quadobj::objective_batch},
-};
-
-// A count written in digits only, from 1 to `most`.
-std::optional<unsigned> parse_count(std::string_view text, unsigned most) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
+// A count written in digits only; any count past 10^9 is as good as 10^9.
+std::optional<unsigned> parse_count(std::string_view text) {
+  if (text.empty()) return std::nullopt;
   unsigned value = 0;
   for (char const c : text) {
     if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(c - '0');
+    value = value > 100'000'000 ? 1'000'000'000 : value * 10 + static_cast<unsigned>(c - '0');
   }
-  if (value == 0 || value > most) return std::nullopt;
   return value;
 }
 
@@ -97,14 +84,14 @@ struct piece {
       ++lines;
       start = end + 1;
       if (!points_cli::is_point_line(line)) continue;
-      points.resize(points.size() + p.dimension);
-      error = points_cli::read_point(line, std::span<float>(points).last(p.dimension));
+      points.resize(points.size() + p.info.dimension);
+      error = points_cli::read_point(line, std::span<float>(points).last(p.info.dimension));
       if (!error.empty()) {
-        points.resize(points.size() - p.dimension);
+        points.resize(points.size() - p.info.dimension);
         break;
       }
     }
-    values.resize(points.size() / p.dimension);
+    values.resize(points.size() / p.info.dimension);
     p.batch(points, values, 1);
   }
 };
@@ -186,9 +173,9 @@ int main(int argc, char** argv) {
       } else {
         value.remove_prefix(1);
       }
-      std::optional<unsigned> const count = parse_count(value, most_threads);
-      if (!count) return fail_usage("--threads takes a count from 1 to 256, in digits");
-      threads = *count;
+      std::optional<unsigned> const count = parse_count(value);
+      if (!count) return fail_usage("--threads takes a count in digits: 0 for one per CPU");
+      threads = objeval::thread_count(*count);
     } else if (argument.size() > 1 && argument[0] == '-') {
       return fail_usage("unknown option");
     } else {
@@ -197,9 +184,9 @@ int main(int argc, char** argv) {
   }
   if (arguments.empty() || arguments.size() > 2) return fail_usage("name one problem and at most one file");
   problem const* chosen = nullptr;
-  for (problem const& p : problems)
-    if (p.name == arguments[0]) chosen = &p;
-  if (chosen == nullptr) return fail_usage("the problem is doorcost or quadobj");
+  for (problem const& p : objeval::problems)
+    if (p.info.name == arguments[0]) chosen = &p;
+  if (chosen == nullptr) return fail_usage("no such problem");
 
   std::FILE* in = stdin;
   if (arguments.size() == 2 && arguments[1] != "-") {
@@ -218,7 +205,7 @@ int main(int argc, char** argv) {
   // that waiting for the slowest piece at each chunk's end costs little.
   // About 90 points a piece, at about ten bytes a number: enough for whole
   // blocks of the batch, few enough that the threads finish a chunk together.
-  std::size_t const piece_bytes = chosen->dimension << 10;
+  std::size_t const piece_bytes = chosen->info.dimension << 10;
   constexpr std::size_t first_chunk_bytes = std::size_t{1} << 18;
   // With the room kept for a carried line, a buffer is two 2 MiB pages.
   constexpr std::size_t chunk_bytes = (std::size_t{1} << 22) - (std::size_t{1} << 16);

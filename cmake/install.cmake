@@ -1,22 +1,16 @@
-# `cmake --install` puts in place the programs, the C interface library, and a
-# CMake package: find_package(objeval) gives objeval::doorcost,
-# objeval::quadobj, objeval::frame and objeval::capi.
+# `cmake --install` puts in place the programs, the C interface library, the
+# public headers under include/objeval/, and a CMake package:
+# find_package(objeval) gives objeval::capi (libobjeval.so) and the static
+# C++ libraries objeval::doorcost and objeval::quadobj.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS doorcost quadobj objeval_eval RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS objeval_frame objeval_doorcost objeval_quadobj objeval_c
+install(TARGETS objeval_headers objeval_doorcost objeval_quadobj objeval_c
   EXPORT objevalTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-# Every header under include/objeval/: <objeval/doorcost/cost.hpp>,
-# <objeval/objeval.h>. The programs' own run frame is not installed.
-foreach(dir frame simd threads doorcost quadobj)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${OBJEVAL_INSTALL_HEADERS}/${dir}
-    FILES_MATCHING PATTERN "*.hpp" PATTERN "bare" EXCLUDE)
-endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/capi/objeval.h DESTINATION ${OBJEVAL_INSTALL_HEADERS})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/objeval DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/objeval)
 install(EXPORT objevalTargets NAMESPACE objeval:: DESTINATION ${config_dir})

@@ -1,9 +1,9 @@
-#include "doorcost/cost.hpp"
+#include <objeval/doorcost.hpp>
 
 #include "doorcost/cost_terms.hpp"
 #include "simd/multiversion.hpp"
 
-namespace doorcost {
+namespace objeval::doorcost {
 namespace {
 
 constexpr auto evaluate = [](float const* assignment) OBJEVAL_INLINE_LAMBDA {
@@ -17,4 +17,4 @@ float cost(std::span<float const, value_count> assignment) noexcept {
   return objeval::point_versions<decltype(evaluate)>::evaluate(assignment.data());
 }
 
-}  // namespace doorcost
+}  // namespace objeval::doorcost

@@ -1,10 +1,11 @@
-#include "doorcost/cost.hpp"
+#include <objeval/doorcost.hpp>
+
 #include "doorcost/cost_terms.hpp"
 #include "simd/batch_versions.hpp"
 
 #include <stdexcept>
 
-namespace doorcost {
+namespace objeval::doorcost {
 namespace {
 
 // Four registers of sums a block hide the latency of a fused multiply-add
@@ -20,9 +21,9 @@ constexpr auto sum_block = [](auto const* slots, auto const& step) OBJEVAL_INLIN
 
 void cost_batch(std::span<float const> points, std::span<float> costs, unsigned threads) {
   if (points.size() != costs.size() * value_count)
-    throw std::invalid_argument("doorcost::cost_batch: points.size() must be 240 * costs.size()");
+    throw std::invalid_argument("objeval::doorcost::cost_batch: points.size() must be 240 * costs.size()");
   using versions = objeval::batch_versions<value_count, float, registers, decltype(sum_block)>;
   versions::evaluate(points.data(), costs.size(), costs.data(), threads);
 }
 
-}  // namespace doorcost
+}  // namespace objeval::doorcost

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <utility>
 
-namespace doorcost::detail {
+namespace objeval::doorcost::detail {
 
 inline constexpr std::size_t outbound_offset = trucks * doors;
 
@@ -96,4 +96,4 @@ OBJEVAL_INLINE Lane sum_terms(Lane const* slots, Step const& step = {}) {
   return sum;
 }
 
-}  // namespace doorcost::detail
+}  // namespace objeval::doorcost::detail

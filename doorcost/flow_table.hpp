@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace doorcost {
+namespace objeval::doorcost {
 
 inline constexpr std::size_t trucks = 15;
 inline constexpr std::size_t doors = 8;
@@ -37,4 +37,4 @@ constexpr unsigned door_distance(std::size_t inbound_door, std::size_t outbound_
                                                                   : outbound_door - inbound_door);
 }
 
-}  // namespace doorcost
+}  // namespace objeval::doorcost

@@ -1,4 +1,5 @@
-#include "doorcost/cost.hpp"
 #include "frame/run.hpp"
 
-int main() { return value_files::run<doorcost::value_count>(doorcost::cost); }
+#include <objeval/doorcost.hpp>
+
+int main() { return value_files::run<objeval::doorcost::value_count>(objeval::doorcost::cost); }

@@ -153,13 +153,13 @@ bool scan_float(Source& in, float& slot) noexcept {
   if (c < 0) return false;
 
   bool negative = false;
-  int length = 0;  // bytes of the number taken so far
+  std::size_t length = 0;  // bytes of the number taken so far: a token may be gigabytes
   if (c == '-' || c == '+') {
     negative = c == '-';
     ++length;
     if ((c = in.get()) < 0) return false;
   }
-  int const sign_length = length;
+  std::size_t const sign_length = length;
 
   if (lower(c) == 'n') {
     if (!detail::take_word(in, "an")) return false;

@@ -2,9 +2,10 @@
 // the programs read them, or taken as raw floats to reach every bit pattern.
 // A result may be anything, even NaN, but the batch must match the one-point
 // call bit for bit.
-#include "doorcost/cost.hpp"
 #include "frame/value_files.hpp"
-#include "quadobj/objective.hpp"
+
+#include <objeval/doorcost.hpp>
+#include <objeval/quadobj.hpp>
 
 #include <array>
 #include <bit>
@@ -40,12 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   std::array<float, 240> const values = values_from(data, size);
 
   float batch_cost = 0;
-  doorcost::cost_batch(values, std::span<float>(&batch_cost, 1));
-  same_bits(doorcost::cost(values), batch_cost);
+  objeval::doorcost::cost_batch(values, std::span<float>(&batch_cost, 1));
+  same_bits(objeval::doorcost::cost(values), batch_cost);
 
   std::span<float const, 50> const point(values.data(), 50);
   float batch_value = 0;
-  quadobj::objective_batch(point, std::span<float>(&batch_value, 1));
-  same_bits(quadobj::objective(point), batch_value);
+  objeval::quadobj::objective_batch(point, std::span<float>(&batch_value, 1));
+  same_bits(objeval::quadobj::objective(point), batch_value);
   return 0;
 }

@@ -3,7 +3,7 @@
 
 #include <array>
 
-namespace quadobj {
+namespace objeval::quadobj {
 
 // clang-format off
 inline constexpr std::array<double, 50> linear_coefficients{
@@ -20,4 +20,4 @@ inline constexpr std::array<double, 50> linear_coefficients{
 };
 // clang-format on
 
-}  // namespace quadobj
+}  // namespace objeval::quadobj

@@ -1,4 +1,5 @@
 #include "frame/run.hpp"
-#include "quadobj/objective.hpp"
 
-int main() { return value_files::run<quadobj::value_count>(quadobj::objective); }
+#include <objeval/quadobj.hpp>
+
+int main() { return value_files::run<objeval::quadobj::value_count>(objeval::quadobj::objective); }

@@ -1,11 +1,11 @@
-#include "quadobj/objective.hpp"
+#include <objeval/quadobj.hpp>
 
 #include "simd/multiversion.hpp"
 #include "quadobj/objective_terms.hpp"
 
 #include <array>
 
-namespace quadobj {
+namespace objeval::quadobj {
 namespace {
 
 constexpr auto evaluate = [](float const* point) OBJEVAL_INLINE_LAMBDA {
@@ -21,4 +21,4 @@ float objective(std::span<float const, value_count> point) noexcept {
   return objeval::point_versions<decltype(evaluate)>::evaluate(point.data());
 }
 
-}  // namespace quadobj
+}  // namespace objeval::quadobj

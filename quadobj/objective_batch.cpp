@@ -1,10 +1,11 @@
-#include "simd/batch_versions.hpp"
-#include "quadobj/objective.hpp"
 #include "quadobj/objective_terms.hpp"
+#include "simd/batch_versions.hpp"
+
+#include <objeval/quadobj.hpp>
 
 #include <stdexcept>
 
-namespace quadobj {
+namespace objeval::quadobj {
 namespace {
 
 // Six registers of sums a block: more chains in flight than the latency of a
@@ -20,9 +21,9 @@ constexpr auto sum_block = [](auto const* x, auto const& step) OBJEVAL_INLINE_LA
 
 void objective_batch(std::span<float const> points, std::span<float> values, unsigned threads) {
   if (points.size() != values.size() * value_count)
-    throw std::invalid_argument("quadobj::objective_batch: points.size() must be 50 * values.size()");
+    throw std::invalid_argument("objeval::quadobj::objective_batch: points.size() must be 50 * values.size()");
   using versions = objeval::batch_versions<value_count, double, registers, decltype(sum_block)>;
   versions::evaluate(points.data(), values.size(), values.data(), threads);
 }
 
-}  // namespace quadobj
+}  // namespace objeval::quadobj

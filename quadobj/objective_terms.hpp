@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstddef>
 
-namespace quadobj::detail {
+namespace objeval::quadobj::detail {
 
 inline constexpr std::size_t variables = 50;
 
@@ -36,4 +36,4 @@ OBJEVAL_INLINE Lane sum_terms(Lane const* x, Step const& step = {}) {
   return sum;
 }
 
-}  // namespace quadobj::detail
+}  // namespace objeval::quadobj::detail

@@ -4,7 +4,7 @@
 
 #include <array>
 
-namespace quadobj {
+namespace objeval::quadobj {
 
 // clang-format off
 inline constexpr std::array<std::array<double, 49>, 50> pair_coefficients{{
@@ -61,4 +61,4 @@ inline constexpr std::array<std::array<double, 49>, 50> pair_coefficients{{
 }};
 // clang-format on
 
-}  // namespace quadobj
+}  // namespace objeval::quadobj

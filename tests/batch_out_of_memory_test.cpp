@@ -1,9 +1,10 @@
 // A batch that cannot get memory must still give every point its bits, on
 // any number of threads, and neither throw nor end the process. The
 // allocation functions are replaced here so that a test can refuse memory.
-#include "doorcost/cost.hpp"
 #include "float_bits.hpp"
-#include "quadobj/objective.hpp"
+
+#include <objeval/doorcost.hpp>
+#include <objeval/quadobj.hpp>
 
 #include <gtest/gtest.h>
 
@@ -84,8 +85,8 @@ void expect_bits_without_memory(One one, Batch batch) {
 }
 
 TEST(BatchOutOfMemory, EveryPointStillGetsItsBits) {
-  expect_bits_without_memory<doorcost::value_count>(doorcost::cost, doorcost::cost_batch);
-  expect_bits_without_memory<quadobj::value_count>(quadobj::objective, quadobj::objective_batch);
+  expect_bits_without_memory<objeval::doorcost::value_count>(objeval::doorcost::cost, objeval::doorcost::cost_batch);
+  expect_bits_without_memory<objeval::quadobj::value_count>(objeval::quadobj::objective, objeval::quadobj::objective_batch);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The batch functions must give every point the very bits of the one-point
 // function, whatever the point holds and wherever it sits in a block.
-#include "doorcost/cost.hpp"
 #include "float_bits.hpp"
-#include "quadobj/objective.hpp"
 #include "threads/placement.hpp"
+
+#include <objeval/doorcost.hpp>
+#include <objeval/quadobj.hpp>
 
 #include <gtest/gtest.h>
 
@@ -57,12 +58,12 @@ void expect_batch_matches_one_by_one(std::vector<float> const& all, One one, Bat
 }
 
 void check_doorcost(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<doorcost::value_count>(
-      all, doorcost::cost, [](auto points, auto costs) { doorcost::cost_batch(points, costs); });
+  expect_batch_matches_one_by_one<objeval::doorcost::value_count>(
+      all, objeval::doorcost::cost, [](auto points, auto costs) { objeval::doorcost::cost_batch(points, costs); });
 }
 void check_quadobj(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<quadobj::value_count>(
-      all, quadobj::objective, [](auto points, auto values) { quadobj::objective_batch(points, values); });
+  expect_batch_matches_one_by_one<objeval::quadobj::value_count>(
+      all, objeval::quadobj::objective, [](auto points, auto values) { objeval::quadobj::objective_batch(points, values); });
 }
 
 // Every count up to a block of the widest version and past it, then around
@@ -97,15 +98,15 @@ TEST(Batch, SpecialValuesGiveTheSameBitsIncludingNaN) {
 // still gets the bits of the one-thread call.
 TEST(Batch, AnyThreadCountGivesTheSameBits) {
   for (std::size_t const count : {1000u, 777u, 130u, 65u, 1u}) {
-    auto const door_points = points(count, doorcost::value_count, 0.05, static_cast<unsigned>(count));
-    auto const quad_points = points(count, quadobj::value_count, 0.05, static_cast<unsigned>(count) + 1);
+    auto const door_points = points(count, objeval::doorcost::value_count, 0.05, static_cast<unsigned>(count));
+    auto const quad_points = points(count, objeval::quadobj::value_count, 0.05, static_cast<unsigned>(count) + 1);
     std::vector<float> door_one(count), quad_one(count);
-    doorcost::cost_batch(door_points, door_one, 1);
-    quadobj::objective_batch(quad_points, quad_one, 1);
+    objeval::doorcost::cost_batch(door_points, door_one, 1);
+    objeval::quadobj::objective_batch(quad_points, quad_one, 1);
     for (unsigned const threads : {2u, 7u, 0u}) {
       std::vector<float> door(count), quad(count);
-      doorcost::cost_batch(door_points, door, threads);
-      quadobj::objective_batch(quad_points, quad, threads);
+      objeval::doorcost::cost_batch(door_points, door, threads);
+      objeval::quadobj::objective_batch(quad_points, quad, threads);
       for (std::size_t p = 0; p < count; ++p) {
         ASSERT_EQ(std::bit_cast<std::uint32_t>(door[p]), std::bit_cast<std::uint32_t>(door_one[p]))
             << "doorcost, " << count << " points, " << threads << " threads, point " << p;
@@ -121,12 +122,12 @@ TEST(Batch, AnyThreadCountGivesTheSameBits) {
 // finish every point.
 TEST(Batch, ConcurrentCallsAndForkedChildrenGetTheSameBits) {
   std::size_t const count = 2000;
-  auto const all = points(count, doorcost::value_count, 0.0, 11);
+  auto const all = points(count, objeval::doorcost::value_count, 0.0, 11);
   std::vector<float> one(count);
-  doorcost::cost_batch(all, one, 1);
+  objeval::doorcost::cost_batch(all, one, 1);
   auto const matches = [&](unsigned threads) {
     std::vector<float> costs(count);
-    doorcost::cost_batch(all, costs, threads);
+    objeval::doorcost::cost_batch(all, costs, threads);
     return std::memcmp(costs.data(), one.data(), count * sizeof(float)) == 0;
   };
   bool same[4] = {};
@@ -146,23 +147,6 @@ TEST(Batch, ConcurrentCallsAndForkedChildrenGetTheSameBits) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 }
 
-#if defined(__linux__)
-// A worker left on the caller's CPU may wait there until the caller is done,
-// so workers go to the other CPUs the caller may use, in turn.
-TEST(Batch, WorkersGoToTheCallersOtherCpusInTurn) {
-  cpu_set_t allowed;
-  CPU_ZERO(&allowed);
-  for (int const cpu : {0, 2, 5}) CPU_SET(cpu, &allowed);
-  EXPECT_EQ(objeval::worker_cpu(allowed, 2, 0), 0);
-  EXPECT_EQ(objeval::worker_cpu(allowed, 2, 1), 5);
-  EXPECT_EQ(objeval::worker_cpu(allowed, 2, 2), 0);   // more workers than CPUs: round again
-  EXPECT_EQ(objeval::worker_cpu(allowed, -1, 2), 5);  // the caller's CPU unknown: all of them
-  CPU_ZERO(&allowed);
-  CPU_SET(3, &allowed);
-  EXPECT_EQ(objeval::worker_cpu(allowed, 3, 0), -1);  // nowhere else to go: left to the kernel
-}
-#endif
-
 TEST(Batch, EmptyBatchIsFine) {
   check_doorcost({});
   check_quadobj({});
@@ -171,8 +155,8 @@ TEST(Batch, EmptyBatchIsFine) {
 TEST(Batch, MismatchedSizesAreRefused) {
   std::vector<float> values(241);
   std::vector<float> out(1);
-  EXPECT_THROW(doorcost::cost_batch(values, out), std::invalid_argument);
-  EXPECT_THROW(quadobj::objective_batch(std::span<float const>(values).first(49), out), std::invalid_argument);
+  EXPECT_THROW(objeval::doorcost::cost_batch(values, out), std::invalid_argument);
+  EXPECT_THROW(objeval::quadobj::objective_batch(std::span<float const>(values).first(49), out), std::invalid_argument);
 }
 
 }  // namespace

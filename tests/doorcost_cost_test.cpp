@@ -1,5 +1,6 @@
-#include "doorcost/cost.hpp"
 #include "float_bits.hpp"
+
+#include <objeval/doorcost.hpp>
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,12 @@
 namespace {
 
 using testing_support::same_bits;
-using assignment = std::array<float, doorcost::value_count>;
+using assignment = std::array<float, objeval::doorcost::value_count>;
 
 float& x(assignment& a, std::size_t i, std::size_t k) { return a[i * 8 + k]; }
 float& y(assignment& a, std::size_t j, std::size_t l) { return a[120 + j * 8 + l]; }
 
-float cost(assignment const& a) { return doorcost::cost(a); }
+float cost(assignment const& a) { return objeval::doorcost::cost(a); }
 
 assignment filled(float value) {
   assignment a;

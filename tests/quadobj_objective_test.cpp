@@ -1,5 +1,6 @@
 #include "float_bits.hpp"
-#include "quadobj/objective.hpp"
+
+#include <objeval/quadobj.hpp>
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,9 @@
 namespace {
 
 using testing_support::same_bits;
-using point = std::array<float, quadobj::value_count>;
+using point = std::array<float, objeval::quadobj::value_count>;
 
-float objective(point const& x) { return quadobj::objective(x); }
+float objective(point const& x) { return objeval::quadobj::objective(x); }
 
 std::string printed(float value) {
   char text[64];

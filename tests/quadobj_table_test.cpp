@@ -98,7 +98,7 @@ TEST_F(PairTable, CompiledValuesAreTheLiterals) {
   for (std::size_t i = 0; i < q->size(); ++i)
     for (std::size_t n = 0; n < 49; ++n) {
       std::size_t const j = n < i ? n : n + 1;
-      EXPECT_EQ(std::strtod((*q)[i][j].c_str(), nullptr), quadobj::pair_coefficients[i][n]);
+      EXPECT_EQ(std::strtod((*q)[i][j].c_str(), nullptr), objeval::quadobj::pair_coefficients[i][n]);
     }
 }
 

@@ -5,32 +5,40 @@
 #pragma once
 
 #include "threads/placement.hpp"
+#include "threads/start_thread.hpp"
 #include "threads/worker_pool.hpp"
 
+#include <atomic>
 #include <cstddef>
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace objeval {
 
-// 0 threads means one per core.
-inline unsigned thread_count(unsigned requested) noexcept {
-  if (requested != 0) return requested;
-  unsigned const cores = std::thread::hardware_concurrency();
-  return cores != 0 ? cores : 1;
-}
-
 // Calls work() on up to `threads` threads, the caller's among them, and
 // returns when every call has returned. Fewer threads may run it, down to
 // the caller's alone, where no more can be had: `work` must finish the job
-// on any number of threads. It must not throw: other threads may still be
-// at work.
+// on any number of threads. If a call throws, the others still run to their
+// end, and the first exception then reaches the caller.
 template <class Work>
-void run_together(std::size_t threads, Work const& work) {
+void run_together(std::size_t threads, Work const& work, thread_placement const& placement = thread_placement()) {
   if (threads <= 1) {
     work();
     return;
   }
+  std::exception_ptr error;
+  std::once_flag first_error;
+  auto const guarded = [&]() noexcept {
+    try {
+      work();
+    } catch (...) {
+      std::call_once(first_error, [&] { error = std::current_exception(); });
+    }
+  };
+  using guarded_type = decltype(guarded);
+
   struct kept_worker {
     worker_pool::worker* worker;
     int cpu;
@@ -44,27 +52,27 @@ void run_together(std::size_t threads, Work const& work) {
     work();  // no memory to keep track of threads: the caller alone
     return;
   }
-  thread_placement const placement;
   worker_pool* const pool = worker_pool::instance();
   for (std::size_t w = 0; w + 1 < threads; ++w) {
     int const cpu = placement.cpu(w);
     if (worker_pool::worker* const worker = pool != nullptr ? pool->claim(cpu) : nullptr) {
-      worker->start([](void const* context) { (*static_cast<Work const*>(context))(); }, &work);
+      worker->start([](void const* context) { (*static_cast<guarded_type const*>(context))(); }, &guarded);
       kept.push_back({worker, cpu});
       continue;
     }
     try {
-      thread_placement::bind(started.emplace_back(work), cpu);
+      thread_placement::bind(started.emplace_back(start_thread(guarded)), cpu);
     } catch (...) {
       break;  // fewer threads than asked for: those there are share the work
     }
   }
-  work();
+  guarded();
   for (std::thread& thread : started) thread.join();
   for (kept_worker const& k : kept) {
     k.worker->wait();
     pool->release(k.cpu);
   }
+  if (error) std::rethrow_exception(error);
 }
 
 }  // namespace objeval

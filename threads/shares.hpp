@@ -18,12 +18,16 @@ namespace objeval {
 // whole number of `grain` points, at least four, so small batches stay on
 // fewer threads, and shrinks with what is left (half of it divided among the
 // threads), so the threads run out of work at nearly the same time.
-// `evaluate` must not throw: other threads may still be at work.
 template <class Evaluate>
 void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Evaluate const& evaluate) {
   constexpr std::size_t least_grains = 4;
   std::size_t const grains = (count + grain - 1) / grain;
-  std::size_t const used = std::min<std::size_t>(thread_count(threads), grains / least_grains);
+  if (threads == 1 || grains < 2 * least_grains) {  // one thread, without asking the system for CPUs
+    evaluate(std::size_t{0}, count);
+    return;
+  }
+  thread_placement const placement;
+  std::size_t const used = std::min<std::size_t>(thread_count(threads, placement), grains / least_grains);
   if (used <= 1) {
     evaluate(std::size_t{0}, count);
     return;
@@ -40,7 +44,7 @@ void for_each_share(std::size_t count, unsigned threads, std::size_t grain, Eval
       evaluate(first, size);
       first = next.load(std::memory_order_relaxed);
     }
-  });
+  }, placement);
 }
 
 }  // namespace objeval

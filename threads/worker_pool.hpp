@@ -1,14 +1,16 @@
 // Threads kept between calls (batches, objeval-eval's chunks), one per CPU
-// at most, each bound to its CPU and asleep until a call hands it work. Starting a thread, binding it
-// and joining it cost 150 to 250 µs a call on a small virtual machine; a kept
-// thread only has to be woken. Threads are started on first need and live
-// until the process ends.
+// at most, each bound to its CPU and asleep until a call hands it work.
+// Starting a thread, binding it and joining it cost 150 to 250 µs a call on a
+// small virtual machine; a kept thread only has to be woken. Threads are
+// started on first need, with every signal blocked, and live until the
+// process ends.
 #pragma once
 
 #include <cstddef>
 
 #if defined(__linux__)
 #include "threads/placement.hpp"
+#include "threads/start_thread.hpp"
 
 #include <condition_variable>
 #include <memory>
@@ -29,7 +31,7 @@ class worker_pool {
 
   class worker {
    public:
-    explicit worker(int cpu) : thread_([this] { serve(); }) { thread_placement::bind(thread_, cpu); }
+    explicit worker(int cpu) : thread_(start_thread([this] { serve(); })) { thread_placement::bind(thread_, cpu); }
 
     void start(job run, void const* context) noexcept {
       std::lock_guard const lock(mutex_);

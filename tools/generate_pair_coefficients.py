@@ -104,7 +104,7 @@ def source():
         "",
         "#include <array>",
         "",
-        "namespace quadobj {",
+        "namespace objeval::quadobj {",
         "",
         "// clang-format off",
         "inline constexpr std::array<std::array<double, 49>, 50> pair_coefficients{{",
@@ -112,7 +112,7 @@ def source():
     for i, row in enumerate(table()):
         entries = ", ".join(text for j, text in enumerate(row) if j != i)
         lines.append("    {" + entries + "},")
-    lines += ["}};", "// clang-format on", "", "}  // namespace quadobj", ""]
+    lines += ["}};", "// clang-format on", "", "}  // namespace objeval::quadobj", ""]
     return "\n".join(lines)
 
 

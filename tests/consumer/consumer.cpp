@@ -1,22 +1,22 @@
-#include <objeval/doorcost/cost.hpp>
-#include <objeval/quadobj/objective.hpp>
+#include <objeval/doorcost.hpp>
+#include <objeval/quadobj.hpp>
 
 #include <array>
 #include <cstdio>
 #include <vector>
 
 int main() {
-  std::array<float, doorcost::value_count> ones;
+  std::array<float, objeval::doorcost::value_count> ones;
   ones.fill(1.0f);
-  std::array<float, quadobj::value_count> x0{};
+  std::array<float, objeval::quadobj::value_count> x0{};
   x0[0] = 1.0f;
   std::vector<float> both(ones.begin(), ones.end());
   both.insert(both.end(), ones.begin(), ones.end());
   std::vector<float> costs(2);
-  doorcost::cost_batch(both, costs);
+  objeval::doorcost::cost_batch(both, costs, 0);
 
-  bool const ok = doorcost::cost(ones) == 1147840.0f && costs[0] == 1147840.0f &&
-                  costs[1] == 1147840.0f && quadobj::objective(x0) == 21.31597754f;
+  bool const ok = objeval::doorcost::cost(ones) == 1147840.0f && costs[0] == 1147840.0f &&
+                  costs[1] == 1147840.0f && objeval::quadobj::objective(x0) == 21.31597754f;
   std::printf("%s\n", ok ? "consumer_cpp: ok" : "consumer_cpp: wrong values");
   return ok ? 0 : 1;
 }

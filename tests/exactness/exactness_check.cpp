@@ -4,8 +4,9 @@
 //   exactness_check --write GOLDEN      write the golden file
 //   exactness_check GOLDEN [CELL]       exit 1 at any difference, naming CELL
 #include "corpus.hpp"
-#include "doorcost/cost.hpp"
-#include "quadobj/objective.hpp"
+
+#include <objeval/doorcost.hpp>
+#include <objeval/quadobj.hpp>
 
 #include <cinttypes>
 #include <cstdio>
@@ -38,11 +39,11 @@ void evaluate(char const* program, std::vector<exactness::point<N>> const& corpu
 std::vector<result> evaluate_all() {
   std::vector<result> results;
   evaluate<240>("doorcost", exactness::doorcost_corpus(),
-                [](auto const& p) { return doorcost::cost(p); },
-                [](auto points, auto costs) { doorcost::cost_batch(points, costs); }, results);
+                [](auto const& p) { return objeval::doorcost::cost(p); },
+                [](auto points, auto costs) { objeval::doorcost::cost_batch(points, costs); }, results);
   evaluate<50>("quadobj", exactness::quadobj_corpus(),
-               [](auto const& p) { return quadobj::objective(p); },
-               [](auto points, auto values) { quadobj::objective_batch(points, values); }, results);
+               [](auto const& p) { return objeval::quadobj::objective(p); },
+               [](auto points, auto values) { objeval::quadobj::objective_batch(points, values); }, results);
   return results;
 }
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <span>
 
-namespace doorcost {
+namespace objeval::doorcost {
 
 inline constexpr std::size_t value_count = 240;
 
@@ -16,4 +16,4 @@ float cost(std::span<float const, value_count> assignment) noexcept;
 // it. Throws std::invalid_argument unless points.size() == 240 * costs.size().
 void cost_batch(std::span<float const> points, std::span<float> costs, unsigned threads = 1);
 
-}  // namespace doorcost
+}  // namespace objeval::doorcost

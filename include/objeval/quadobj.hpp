@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <span>
 
-namespace quadobj {
+namespace objeval::quadobj {
 
 inline constexpr std::size_t value_count = 50;
 
@@ -15,4 +15,4 @@ float objective(std::span<float const, value_count> point) noexcept;
 // on it. Throws std::invalid_argument unless points.size() == 50 * values.size().
 void objective_batch(std::span<float const> points, std::span<float> values, unsigned threads = 1);
 
-}  // namespace quadobj
+}  // namespace objeval::quadobj

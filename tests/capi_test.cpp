@@ -1,0 +1,75 @@
+// The checked C interface: every bad call is refused with a status and
+// touches nothing; the table describes the problems that every binding
+// builds on.
+#include <objeval/objeval.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr float untouched = -12345.0f;
+
+TEST(CApi, TableNamesEachProblemWithItsDimension) {
+  ASSERT_EQ(objeval_problem_count(), 2u);
+  objeval_problem const* doorcost = objeval_problem_at(OBJEVAL_DOORCOST);
+  objeval_problem const* quadobj = objeval_problem_at(OBJEVAL_QUADOBJ);
+  ASSERT_NE(doorcost, nullptr);
+  ASSERT_NE(quadobj, nullptr);
+  EXPECT_STREQ(doorcost->name, "doorcost");
+  EXPECT_EQ(doorcost->dimension, 240u);
+  EXPECT_STREQ(quadobj->name, "quadobj");
+  EXPECT_EQ(quadobj->dimension, 50u);
+  EXPECT_NE(std::string(doorcost->description).find("door"), std::string::npos);
+  EXPECT_EQ(std::string(quadobj->description).find('\n'), std::string::npos);  // one line
+  EXPECT_EQ(objeval_problem_at(2), nullptr);
+  EXPECT_EQ(objeval_problem_at(SIZE_MAX), nullptr);
+  EXPECT_STREQ(objeval_version(), OBJEVAL_EXPECTED_VERSION);
+}
+
+TEST(CApi, EvaluateGivesTheOnePointBitsForAnyCount) {
+  std::vector<float> points(3 * 240, 1.0f), values(3, untouched);
+  ASSERT_EQ(objeval_evaluate(OBJEVAL_DOORCOST, points.data(), 3, values.data(), 0), OBJEVAL_OK);
+  for (float const v : values) EXPECT_EQ(v, 1147840.0f);
+  float one = untouched;
+  std::vector<float> x(50, 0.0f);
+  x[0] = 1.0f;
+  ASSERT_EQ(objeval_evaluate(OBJEVAL_QUADOBJ, x.data(), 1, &one, 1), OBJEVAL_OK);
+  EXPECT_EQ(one, objeval_quadobj(x.data()));
+  EXPECT_EQ(one, 21.31597754f);
+  EXPECT_EQ(objeval_evaluate(OBJEVAL_QUADOBJ, nullptr, 0, nullptr, 1), OBJEVAL_OK);  // nothing to do
+}
+
+// count * dimension wrapped around once, passed the size check, and the
+// caller died of SIGSEGV.
+TEST(CApi, EveryBadCallIsAStatusAndTouchesNothing) {
+  std::vector<float> points(240, 1.0f);
+  float value = untouched;
+  for (std::size_t const count : {SIZE_MAX, SIZE_MAX / 240 + 1, SIZE_MAX / 4 + 1, std::size_t{1} << 62}) {
+    EXPECT_EQ(objeval_evaluate(OBJEVAL_DOORCOST, points.data(), count, &value, 1), OBJEVAL_COUNT_TOO_LARGE) << count;
+    objeval_doorcost_batch(points.data(), count, &value);
+    objeval_quadobj_batch_threads(points.data(), count, &value, 2);
+  }
+  EXPECT_EQ(objeval_evaluate(OBJEVAL_DOORCOST, nullptr, 1, &value, 1), OBJEVAL_NULL_POINTER);
+  EXPECT_EQ(objeval_evaluate(OBJEVAL_DOORCOST, points.data(), 1, nullptr, 1), OBJEVAL_NULL_POINTER);
+  EXPECT_EQ(objeval_evaluate(2, points.data(), 1, &value, 1), OBJEVAL_NO_SUCH_PROBLEM);
+  EXPECT_EQ(objeval_evaluate(SIZE_MAX, points.data(), 1, &value, 1), OBJEVAL_NO_SUCH_PROBLEM);
+  objeval_doorcost_batch(nullptr, 1, &value);
+  objeval_quadobj_batch(points.data(), 1, nullptr);
+  EXPECT_EQ(value, untouched);
+  EXPECT_TRUE(std::isnan(objeval_doorcost(nullptr)));
+  EXPECT_TRUE(std::isnan(objeval_quadobj(nullptr)));
+
+  std::set<std::string> messages;
+  for (int const status : std::initializer_list<int>{OBJEVAL_OK, OBJEVAL_NULL_POINTER, OBJEVAL_COUNT_TOO_LARGE,
+                                                    OBJEVAL_NO_SUCH_PROBLEM, 99, -1})
+    messages.insert(objeval_status_message(status));
+  EXPECT_EQ(messages.size(), 5u);  // each status its own words; unknown ones share theirs
+}
+
+}  // namespace
