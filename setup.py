@@ -33,9 +33,10 @@ class build_py_with_library(build_py):
                                    "-DOBJEVAL_PYTHON=OFF"])
             subprocess.check_call(["cmake", "--build", build, "--target", "objeval_c",
                                    "--parallel", str(os.cpu_count() or 1)])
-            target = pathlib.Path(self.build_lib) / "objeval" / "libobjeval.so"
-            target.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copyfile((pathlib.Path(build) / "capi" / "libobjeval.so").resolve(), target)
+            target = pathlib.Path(self.build_lib) / "objeval"
+            target.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile((pathlib.Path(build) / "capi" / "libobjeval.so").resolve(), target / "libobjeval.so")
+            shutil.copyfile(ROOT / "VERSION", target / "VERSION")
 
 
 class BinaryDistribution(Distribution):

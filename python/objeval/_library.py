@@ -1,9 +1,19 @@
-"""Finds and loads libobjeval, the C interface, with ctypes."""
+"""Finds and loads libobjeval, the C interface, with ctypes, and reads its
+table of problems."""
 import ctypes
 import os
 import pathlib
 
 _HERE = pathlib.Path(__file__).resolve().parent
+
+
+def package_version():
+    """The version written once, in VERSION: a copy beside the installed
+    package, or the repository's own beside python/."""
+    for path in (_HERE / "VERSION", _HERE.parent.parent / "VERSION"):
+        if path.is_file():
+            return path.read_text().strip()
+    raise ImportError(f"objeval: no VERSION file in {_HERE} or {_HERE.parent.parent}")
 
 
 def _candidates():
@@ -25,16 +35,34 @@ def _find():
     raise ImportError(f"objeval: libobjeval not found in {_HERE}; set OBJEVAL_LIBRARY to its path")
 
 
-def load_library():
+class _ProblemInfo(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_char_p), ("dimension", ctypes.c_size_t), ("description", ctypes.c_char_p)]
+
+
+def load_library(version):
+    """libobjeval of this `version`, its functions typed; ImportError naming
+    the file and the reason if it cannot be that."""
     path = _find()
     try:
         library = ctypes.CDLL(str(path))  # CDLL calls release the GIL
-        point = ctypes.c_void_p
-        for name in ("objeval_doorcost", "objeval_quadobj"):
-            single = getattr(library, name)
-            single.argtypes, single.restype = [point], ctypes.c_float
-            batch = getattr(library, name + "_batch_threads")
-            batch.argtypes, batch.restype = [point, ctypes.c_size_t, point, ctypes.c_uint], None
+        library.objeval_version.argtypes, library.objeval_version.restype = [], ctypes.c_char_p
+        library.objeval_problem_count.argtypes, library.objeval_problem_count.restype = [], ctypes.c_size_t
+        library.objeval_problem_at.argtypes = [ctypes.c_size_t]
+        library.objeval_problem_at.restype = ctypes.POINTER(_ProblemInfo)
+        library.objeval_evaluate.argtypes = [ctypes.c_size_t, ctypes.c_void_p, ctypes.c_size_t, ctypes.c_void_p,
+                                             ctypes.c_uint]
+        library.objeval_evaluate.restype = ctypes.c_int
+        library.objeval_status_message.argtypes, library.objeval_status_message.restype = [ctypes.c_int], ctypes.c_char_p
     except (OSError, AttributeError) as error:
         raise ImportError(f"objeval: {path} cannot be loaded as libobjeval: {error}") from None
+    found = library.objeval_version().decode()
+    if found != version:
+        raise ImportError(f"objeval: {path} is libobjeval {found}; this package is {version}")
     return library
+
+
+def problem_table(library):
+    """(index, name, dimension, description) of each problem the library has."""
+    for index in range(library.objeval_problem_count()):
+        info = library.objeval_problem_at(index).contents
+        yield index, info.name.decode(), info.dimension, info.description.decode()

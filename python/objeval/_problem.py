@@ -9,7 +9,9 @@ try:
 except ImportError:  # plain sequences still work
     _np = None
 
-MAX_THREADS = 1024
+# The C interface lowers any count to the CPUs this process may use; a count
+# past its unsigned int is as good as the largest.
+_LARGEST_THREADS = 2**32 - 1
 
 
 def _is_row(v):
@@ -30,8 +32,9 @@ class Problem:
     ``x`` of shape ``(dimension,)`` gives a Python float; ``x`` of shape
     ``(n, dimension)`` gives a float32 NumPy array of n values (an
     ``array.array('f')`` without NumPy), evaluated as one batch in C++ on
-    ``threads`` threads, an integer from 0 (one per core) to 1024; the values
-    do not depend on it.
+    ``threads`` threads: 0 for one per CPU this process may use (its affinity
+    mask and cgroup CPU quota), and any larger count is lowered to that
+    number. The values do not depend on it.
 
     ``x`` is a NumPy array, or any iterable of numbers (a list, a tuple, a
     generator), or an iterable of such rows: the same rules with NumPy and
@@ -48,18 +51,23 @@ class Problem:
     and ``TypeError`` for values that are not real numbers (text, bytes,
     complex numbers); both messages name the expected shape. Raises
     ``TypeError`` for a ``threads`` that is not an integer, ``ValueError``
-    for one out of range.
+    for a negative one.
 
     Problems pickle by name, so they travel to worker processes.
     """
 
-    def __init__(self, name, dimension, description, single, batch):
+    def __init__(self, library, index, name, dimension, description):
         self.name = name
         self.dimension = dimension
         self.description = description
-        self._single = single
-        self._batch = batch
+        self._library = library
+        self._index = index
         self.__doc__ = f"{name}: {description}\n\n{Problem.__doc__}"
+
+    def _evaluate(self, points, count, values, threads):
+        status = self._library.objeval_evaluate(self._index, points, count, values, threads)
+        if status != 0:  # the arguments were checked here: a fault of this package
+            raise RuntimeError(f"{self.name}: {self._library.objeval_status_message(status).decode()}")
 
     def __repr__(self):
         return f"objeval.{self.name} (dimension {self.dimension})"
@@ -80,23 +88,24 @@ class Problem:
     def __call__(self, x, threads=1):
         if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
             raise TypeError(f"{self.name}: threads is a count of threads, got {type(threads).__name__}")
-        if not 0 <= threads <= MAX_THREADS:
-            raise ValueError(f"{self.name}: threads is from 0 (one per core) to {MAX_THREADS}, got {threads}")
+        if threads < 0:
+            raise ValueError(f"{self.name}: threads is 0 (one per CPU) or more, got {threads}")
         if _np is not None and isinstance(x, (_np.ndarray, _np.generic)) and x.dtype != object:
             points, count = self._from_array(_np.asarray(x))
         else:
             points, count = self._from_values(x.tolist() if _np is not None and isinstance(x, _np.ndarray) else x)
         address = points.ctypes.data if _np is not None else points.buffer_info()[0]
-        if count is None:
-            return float(self._single(address))
         if _np is not None:
-            values = _np.empty(count, dtype=_np.float32)
+            values = _np.empty(1 if count is None else count, dtype=_np.float32)
             out = values.ctypes.data
         else:
-            values = array.array("f", bytes(4 * count))
+            values = array.array("f", bytes(4 * (1 if count is None else count)))
             out = values.buffer_info()[0]
+        if count is None:
+            self._evaluate(address, 1, out, 1)
+            return float(values[0])
         if count:
-            self._batch(address, count, out, int(threads))
+            self._evaluate(address, count, out, min(int(threads), _LARGEST_THREADS))
         return values
 
     def _from_array(self, a):

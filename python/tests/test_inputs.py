@@ -2,6 +2,7 @@
 both, and each value is the float32 nearest to its exact value, rounded
 once."""
 import _ctypes
+import ctypes
 import math
 import os
 import pathlib
@@ -69,16 +70,15 @@ def test_what_is_not_a_point_is_refused_alike(mode):
             Q(shape)
 
 
-def test_threads_is_a_count_in_range(mode):
+def test_threads_is_any_count_and_past_the_cpus_is_lowered_to_them(mode):
     point = [[0.0] * Q.dimension]
-    for count in (0, 1, np.int64(2), np.uint8(3), _problem.MAX_THREADS):
+    for count in (0, 1, np.int64(2), np.uint8(3), 100_000, 2**32 + 2, 2**80):
         assert Q(point, threads=count)[0] == 0.0
     for wrong in (1.5, "2", True, None):
         with pytest.raises(TypeError):
             Q(point, threads=wrong)
-    for wrong in (-1, 2**32 + 2, _problem.MAX_THREADS + 1):
-        with pytest.raises(ValueError):
-            Q(point, threads=wrong)
+    with pytest.raises(ValueError):
+        Q(point, threads=-1)
 
 
 def test_a_missing_library_named_outright_is_an_import_error(tmp_path):
@@ -142,7 +142,7 @@ def test_scipy_vectorized_mode_with_the_transpose_reports_its_own_value():
 
 def test_a_file_that_is_not_the_library_is_an_import_error_naming_it(tmp_path):
     for wrong, reason in ((tmp_path / "libobjeval.so", "invalid ELF header"),
-                          (pathlib.Path(_ctypes.__file__), "objeval_doorcost")):
+                          (pathlib.Path(_ctypes.__file__), "undefined symbol: objeval_")):
         if wrong.name == "libobjeval.so":
             wrong.write_text("not a library, though named like one\n" * 100)
         run = subprocess.run([sys.executable, "-c", "import objeval"], capture_output=True, text=True,
@@ -172,3 +172,21 @@ def test_a_double_is_rounded_from_its_binary_value_not_its_shortest_text(mode):
     assert repr(tie) == "1.0000000596046448"
     assert same(Q([tie] + ZEROS), Q([1.0] + ZEROS))
     assert same(Q([Decimal(repr(tie))] + ZEROS), Q([float32_from_bits(0x3F800001)] + ZEROS))
+
+
+def test_a_library_of_another_version_is_an_import_error_naming_both():
+    from objeval import _library
+
+    with pytest.raises(ImportError, match=rf"is libobjeval {objeval.__version__}; this package is 9\.9\.9"):
+        _library.load_library("9.9.9")
+
+
+def test_the_checked_entry_point_refuses_bad_calls_from_ctypes():
+    library = objeval._shared_library
+    out = (ctypes.c_float * 1)(-1.0)
+    point = (ctypes.c_float * 240)()
+    for index, points, count, values, status in ((0, point, 2**64 - 1, out, 2), (0, point, 2**62, out, 2),
+                                                 (0, None, 1, out, 1), (1, point, 1, None, 1), (7, point, 1, out, 3)):
+        assert library.objeval_evaluate(index, points, count, values, 1) == status
+        assert library.objeval_status_message(status)
+    assert out[0] == -1.0
