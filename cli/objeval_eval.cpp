@@ -1,13 +1,17 @@
 // objeval-eval: evaluates many points in one process. Points are read from
 // FILE or standard input, one per line; one value per line goes to standard
 // output. A bad line stops the run: every value printed before it is right.
+// From a pipe or a terminal each value is written as soon as no more input
+// is waiting, so a caller may keep it as a coprocess: a line in, its value out.
 #include "capi/problem_table.hpp"
 #include "frame/print_fixed.hpp"
 #include "input_chunks.hpp"
 #include "point_lines.hpp"
 #include "threads/run_together.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,21 +26,36 @@
 
 namespace {
 
-constexpr char usage[] =
-    "usage: objeval-eval [--round-trip] [--header] [--threads N] doorcost|quadobj [FILE]\n"
-    "\n"
-    "Evaluates one point per line of FILE (or standard input, also as \"-\"): 240 numbers\n"
-    "for doorcost, 50 for quadobj, separated by white space or commas, each read as the\n"
-    "programs read input.txt. Writes one value per line, with \"%f\" as the programs do,\n"
-    "or with --round-trip as \"%.9g\", which reads back to the same float. Blank lines and\n"
-    "lines starting with '#' are skipped, and so is a byte-order mark at the start.\n"
-    "A line with the wrong count or a field that is not a number stops the run with a\n"
-    "message naming the line, and exit status 1; FILE not readable gives exit status 2.\n"
-    "--header: the first line that is not a comment holds column names: skip it.\n"
-    "--threads N, --threads=N: how many threads read and evaluate (default and 0: one\n"
-    "per CPU this process may use; never more); the output does not depend on it.\n";
-
 using problem = objeval::problem_entry;
+
+void print_usage(std::FILE* to) {
+  std::fputs(
+      "usage: objeval-eval [--round-trip] [--header] [--threads N] [--] PROBLEM [FILE]\n"
+      "\n"
+      "Evaluates one point per line of FILE (or standard input, also as \"-\") and writes\n"
+      "one value per line. PROBLEM is one of:\n",
+      to);
+  for (problem const& p : objeval::problems) std::fprintf(to, "  %-9s %3zu numbers a point\n", p.info.name, p.info.dimension);
+  std::fputs(
+      "Numbers are separated by white space or by single commas; an empty field (a\n"
+      "leading, doubled or trailing comma) is an error. Each is read as the programs read\n"
+      "input.txt. A line ends at \"\\n\", \"\\r\\n\" or \"\\r\". Values are written with \"%f\", as\n"
+      "the programs write them. Blank lines and lines starting with '#' are skipped, and\n"
+      "so is a byte-order mark at the start. From a pipe or a terminal, values are\n"
+      "written as soon as no more input is waiting: a caller may write a line and wait\n"
+      "for its value.\n"
+      "\n"
+      "A bad line (a wrong count, an empty field, a field that is not a number, a line\n"
+      "over 64 MiB) stops the run with a message naming it, and exit status 1; input that\n"
+      "cannot be opened or read gives exit status 2.\n"
+      "\n"
+      "  --round-trip  write \"%.9g\", which reads back to the same float\n"
+      "  --header      the first line that is not a comment holds column names: skip it\n"
+      "  --threads N   threads that read and evaluate (default and 0: one per CPU this\n"
+      "                process may use, never more); the output does not depend on it\n"
+      "  --            the end of the options: a FILE may start with '-'\n",
+      to);
+}
 
 // A count written in digits only; any count past 10^9 is as good as 10^9.
 std::optional<unsigned> parse_count(std::string_view text) {
@@ -49,17 +68,35 @@ std::optional<unsigned> parse_count(std::string_view text) {
   return value;
 }
 
+// The first failed write's errno: printing runs on any of the threads, and
+// errno is each thread's own.
+std::atomic<int> write_error{0};
+
 void print_values(std::span<float const> values, bool round_trip) {
   char text[value_files::fixed_text_capacity + 1];
   for (float const value : values) {
+    bool written;
     if (round_trip) {
-      std::printf("%.9g\n", static_cast<double>(value));
+      written = std::printf("%.9g\n", static_cast<double>(value)) > 0;
     } else {
       std::size_t const length = value_files::print_fixed(value, text);
       text[length] = '\n';
-      std::fwrite(text, 1, length + 1, stdout);
+      written = std::fwrite(text, 1, length + 1, stdout) == length + 1;
+    }
+    if (!written) {
+      int expected = 0;
+      write_error.compare_exchange_strong(expected, errno);
+      return;
     }
   }
+}
+
+// Flushes standard output; false, with the reason kept, if it failed.
+bool flush_values() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  int expected = 0;
+  write_error.compare_exchange_strong(expected, errno != 0 ? errno : EIO);
+  return false;
 }
 
 // Whole lines of a chunk, read, then evaluated as one batch. Reading stops
@@ -74,6 +111,7 @@ struct piece {
     // A thread's points, kept between pieces: each page a vector touches
     // first is a page fault, and those cost microseconds on a virtual machine.
     thread_local std::vector<float> points;
+    std::size_t const dimension = p.info.dimension;
     points.clear();
     lines = 0;
     error.clear();
@@ -84,15 +122,18 @@ struct piece {
       ++lines;
       start = end + 1;
       if (!points_cli::is_point_line(line)) continue;
-      points.resize(points.size() + p.info.dimension);
-      error = points_cli::read_point(line, std::span<float>(points).last(p.info.dimension));
+      points.resize(points.size() + dimension);
+      error = points_cli::read_point(line, std::span<float>(points).last(dimension));
       if (!error.empty()) {
-        points.resize(points.size() - p.info.dimension);
+        points.resize(points.size() - dimension);
         break;
       }
     }
-    values.resize(points.size() / p.info.dimension);
-    p.batch(points, values, 1);
+    values.resize(points.size() / dimension);
+    if (values.size() == 1)
+      values[0] = p.one(points.data());  // the same bits; a batch would fill a whole block of lanes
+    else
+      p.batch(points, values, 1);
   }
 };
 
@@ -118,9 +159,25 @@ struct chunk {
   void print(bool round_trip) const {
     for (std::size_t p = 0; p < used; ++p) print_values(pieces[p].values, round_trip);
   }
+  // Prints the values up to the first bad line, counting the lines; returns
+  // the bad line's message, or nothing.
+  std::string print_to_error(bool round_trip, std::size_t& line_number) const {
+    line_number += skipped_lines;
+    for (std::size_t p = 0; p < used; ++p) {
+      print_values(pieces[p].values, round_trip);
+      line_number += pieces[p].lines;
+      if (!pieces[p].error.empty()) return "line " + std::to_string(line_number) + ": " + pieces[p].error;
+    }
+    return {};
+  }
   bool failed() const {
     return std::any_of(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(used),
                        [](piece const& p) { return !p.error.empty(); });
+  }
+  std::size_t lines() const {
+    std::size_t count = skipped_lines;
+    for (std::size_t p = 0; p < used; ++p) count += pieces[p].lines;
+    return count;
   }
 };
 
@@ -140,28 +197,32 @@ std::optional<std::size_t> after_header(std::string_view text, std::size_t& line
 }
 
 int fail_usage(char const* message) {
-  std::fprintf(stderr, "objeval-eval: %s\n\n%s", message, usage);
+  std::fprintf(stderr, "objeval-eval: %s\n\n", message);
+  print_usage(stderr);
   return 2;
 }
 
-int fail_open(std::string const& name, int error) {
-  std::fprintf(stderr, "objeval-eval: cannot open %s: %s\n", name.c_str(), std::strerror(error));
+int fail_input(char const* doing, std::string const& name, int error) {
+  std::fprintf(stderr, "objeval-eval: cannot %s %s: %s\n", doing, name.c_str(), std::strerror(error));
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool round_trip = false, header = false;
+  bool round_trip = false, header = false, options = true;
   unsigned threads = objeval::thread_count(0);
   std::vector<std::string_view> arguments;
   for (int n = 1; n < argc; ++n) {
     std::string_view const argument = argv[n];
-    if (argument == "-h" || argument == "--help") {
-      std::fputs(usage, stdout);
+    if (!options || argument == "-" || !argument.starts_with("-")) {
+      arguments.push_back(argument);
+    } else if (argument == "--") {
+      options = false;
+    } else if (argument == "-h" || argument == "--help") {
+      print_usage(stdout);
       return 0;
-    }
-    if (argument == "--round-trip") {
+    } else if (argument == "--round-trip") {
       round_trip = true;
     } else if (argument == "--header") {
       header = true;
@@ -176,10 +237,8 @@ int main(int argc, char** argv) {
       std::optional<unsigned> const count = parse_count(value);
       if (!count) return fail_usage("--threads takes a count in digits: 0 for one per CPU");
       threads = objeval::thread_count(*count);
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      return fail_usage("unknown option");
     } else {
-      arguments.push_back(argument);
+      return fail_usage("unknown option");
     }
   }
   if (arguments.empty() || arguments.size() > 2) return fail_usage("name one problem and at most one file");
@@ -188,14 +247,16 @@ int main(int argc, char** argv) {
     if (p.info.name == arguments[0]) chosen = &p;
   if (chosen == nullptr) return fail_usage("no such problem");
 
-  std::FILE* in = stdin;
+  points_cli::input_source in{0, "standard input"};
   if (arguments.size() == 2 && arguments[1] != "-") {
-    std::string const name(arguments[1]);
-    in = std::fopen(name.c_str(), "r");
-    if (in == nullptr) return fail_open(name, errno);
-    struct stat status;
-    if (fstat(fileno(in), &status) == 0 && S_ISDIR(status.st_mode)) return fail_open(name, EISDIR);
+    in.name = std::string(arguments[1]);
+    in.fd = ::open(in.name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in.fd < 0) return fail_input("open", in.name, errno);
   }
+  struct stat status;
+  if (fstat(in.fd, &status) != 0) return fail_input("read", in.name, errno);
+  if (S_ISDIR(status.st_mode)) return fail_input(in.fd == 0 ? "read" : "open", in.name, EISDIR);
+  in.regular = S_ISREG(status.st_mode);
   static char output_buffer[1 << 16];
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
 
@@ -205,6 +266,7 @@ int main(int argc, char** argv) {
   // that waiting for the slowest piece at each chunk's end costs little.
   // About 90 points a piece, at about ten bytes a number: enough for whole
   // blocks of the batch, few enough that the threads finish a chunk together.
+  // Where the input pauses, the chunk is answered whole before more is read.
   std::size_t const piece_bytes = chosen->info.dimension << 10;
   constexpr std::size_t first_chunk_bytes = std::size_t{1} << 18;
   // With the room kept for a carried line, a buffer is two 2 MiB pages.
@@ -213,17 +275,13 @@ int main(int argc, char** argv) {
   chunk* current = &chunks[0];
   chunk* other = &chunks[1];
   for (chunk& c : chunks) c.input.reserve(chunk_bytes);  // faulted in once, not at each size
-  points_cli::read_chunk(in, {}, first_chunk_bytes, true, current->input);
+  points_cli::read_chunk(in, {}, first_chunk_bytes, true, false, current->input);
   std::size_t next_bytes = first_chunk_bytes;
   std::size_t line_number = 0;  // lines before the current chunk
   bool header_pending = header, printing = false;
   std::string error;
+  int error_status = 1;
   for (;;) {
-    if (current->input.failed) {
-      if (printing) other->print(round_trip);
-      error = "cannot read the input";
-      break;
-    }
     std::size_t begin = 0;
     current->skipped_lines = 0;
     if (header_pending) {
@@ -233,15 +291,16 @@ int main(int argc, char** argv) {
     }
     current->split(begin, piece_bytes);
 
-    bool const read_next = !current->input.last;
+    points_cli::input_chunk const& input = current->input;
+    bool const read_ahead = !input.last && !input.paused && !input.too_long;
     next_bytes = std::min(2 * next_bytes, chunk_bytes);
     std::size_t const tasks = 2 + current->used;  // reading, printing, then each piece
-    std::size_t const busy = current->used + read_next + (printing && other->used != 0);
+    std::size_t const busy = current->used + read_ahead + (printing && other->used != 0);
     std::atomic<std::size_t> next_task{0};
     objeval::run_together(std::min<std::size_t>(threads, busy), [&] {
       for (std::size_t task; (task = next_task.fetch_add(1, std::memory_order_relaxed)) < tasks;) {
-        if (task == 0 && read_next) {
-          points_cli::read_chunk(in, current->input.rest(), next_bytes, false, other->input);
+        if (task == 0 && read_ahead) {
+          points_cli::read_chunk(in, current->input.rest(), next_bytes, false, true, other->input);
         } else if (task == 1 && printing) {
           other->print(round_trip);
         } else if (task >= 2) {
@@ -249,33 +308,39 @@ int main(int argc, char** argv) {
         }
       }
     });
+    if (std::ferror(stdout)) break;
 
-    if (current->failed() || !read_next) break;
-    for (std::size_t p = 0; p < current->used; ++p) line_number += current->pieces[p].lines;
-    line_number += current->skipped_lines;
-    std::swap(current, other);
-    printing = true;
-  }
-  // The last chunk, or the one that failed: its values up to the bad line.
-  if (error.empty()) {
-    line_number += current->skipped_lines;
-    for (std::size_t p = 0; p < current->used; ++p) {
-      piece const& done = current->pieces[p];
-      print_values(done.values, round_trip);
-      line_number += done.lines;
-      if (!done.error.empty()) {
-        error = "line " + std::to_string(line_number) + ": " + done.error;
+    if (!read_ahead || current->failed()) {
+      // Every line held is answered before the program reads on or ends.
+      error = current->print_to_error(round_trip, line_number);
+      if (!flush_values() || !error.empty()) break;
+      if (input.too_long) {
+        error = "line " + std::to_string(line_number + 1) + ": longer than 64 MiB";
         break;
       }
+      if (input.error != 0) {
+        error = "cannot read " + in.name + ": " + std::strerror(input.error);
+        error_status = 2;
+        break;
+      }
+      if (input.last) break;
+      points_cli::read_chunk(in, input.rest(), next_bytes, true, false, other->input);
+      printing = false;
+    } else {
+      line_number += current->lines();
+      printing = true;
     }
+    std::swap(current, other);
   }
-  bool const written = std::fflush(stdout) == 0;
+  bool const written = flush_values();
   if (!error.empty()) {
     std::fprintf(stderr, "objeval-eval: %s\n", error.c_str());
-    return 1;
+    return error_status;
   }
   if (!written) {
-    std::fprintf(stderr, "objeval-eval: cannot write the values\n");
+    // A caller that closed its end has gone: nothing to tell it.
+    if (write_error != EPIPE)
+      std::fprintf(stderr, "objeval-eval: cannot write the values: %s\n", std::strerror(write_error));
     return 1;
   }
   return 0;

@@ -1,7 +1,8 @@
 // Points as text, one per line: N numbers separated by white space or by
-// commas (so numpy.savetxt output and CSV rows both work), each read as the
-// programs read "input.txt". Blank lines and lines starting with '#' are
-// not points.
+// single commas (so numpy.savetxt output and CSV rows both work), each read
+// as the programs read "input.txt". A comma separates two fields: one at the
+// start or the end of a line, or two in a row, leave a field empty, and the
+// line is bad. Blank lines and lines starting with '#' are not points.
 #pragma once
 
 #include "frame/decimal_to_float.hpp"
@@ -10,6 +11,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +34,36 @@ inline bool ends_field(char const* at, char const* end) noexcept { return at == 
 // rounded once, so the float nearest to that double is the float nearest to
 // the decimal, unless the double fell exactly halfway between two floats.
 // Returns where the number ends, or nullptr where it is not such a number.
+// Digits eight at a time, where eight are there: most of a "%.9g" number's.
+// The eight bytes at `at` as a little-endian word.
+inline std::uint64_t eight_bytes(char const* at) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+inline bool eight_digits(std::uint64_t word) noexcept {
+  return (((word + 0x4646464646464646) | (word - 0x3030303030303030)) & 0x8080808080808080) == 0;
+}
+inline std::uint32_t eight_digits_value(std::uint64_t word) noexcept {
+  word -= 0x3030303030303030;
+  word = word * 10 + (word >> 8);  // pairs of digits
+  constexpr std::uint64_t mask = 0x000000ff000000ff;
+  return static_cast<std::uint32_t>(((word & mask) * 0x000f424000000064 + ((word >> 16) & mask) * 0x0000271000000001) >> 32);
+}
+
+// Takes the digits at `at` into m, counting them; stops at 19 digits, the
+// most a short decimal has.
+inline char const* take_digits(char const* at, char const* end, std::uint64_t& m, int& digits) noexcept {
+  while (end - at >= 8 && digits <= 11 && eight_digits(eight_bytes(at))) {
+    m = m * 100000000 + eight_digits_value(eight_bytes(at));
+    at += 8;
+    digits += 8;
+  }
+  for (; at != end && *at >= '0' && *at <= '9' && digits < 20; ++at, ++digits) m = m * 10 + static_cast<unsigned>(*at - '0');
+  return at;
+}
+
 inline char const* read_short_decimal(char const* at, char const* end, float& value) noexcept {
   static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -39,10 +71,12 @@ inline char const* read_short_decimal(char const* at, char const* end, float& va
   if (negative) ++at;
   std::uint64_t m = 0;
   int digits = 0, scale = 0;
-  for (; at != end && *at >= '0' && *at <= '9'; ++at, ++digits) m = m * 10 + static_cast<unsigned>(*at - '0');
-  if (at != end && *at == '.')
-    for (++at; at != end && *at >= '0' && *at <= '9'; ++at, ++digits, --scale)
-      m = m * 10 + static_cast<unsigned>(*at - '0');
+  at = take_digits(at, end, m, digits);
+  if (at != end && *at == '.') {
+    int const before = digits;
+    at = take_digits(at + 1, end, m, digits);
+    scale = before - digits;
+  }
   if (digits == 0 || digits > 19 || m > (std::uint64_t{1} << 53)) return nullptr;
   if (at != end && (*at == 'e' || *at == 'E')) {
     char const* e = at + 1;
@@ -132,6 +166,7 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
     ++count;
     field_expected = false;
   }
+  if (field_expected && count != 0) return "field " + std::to_string(count + 1) + " is empty";  // a trailing comma
   if (count != point.size()) return std::to_string(point.size()) + " numbers expected, found " + std::to_string(count);
   return {};
 }

@@ -219,6 +219,92 @@ TEST(ObjevalEval, ByteOrderMarkAndHeaderAreSkipped) {
   EXPECT_NE(bad_later.errors.find("line 35: 50 numbers expected, found 2"), std::string::npos) << bad_later.errors;
 }
 
+// One rule for commas: a comma separates two fields, so a leading, a doubled
+// and a trailing one each leave an empty field.
+TEST(ObjevalEval, EveryEmptyFieldIsABadLine) {
+  scratch_dir dir;
+  std::mt19937 random(15);
+  std::string const csv = random_line(random, 50, ",");
+  auto const good = run_eval(dir, "quadobj", csv + "\n" + csv + " \n");
+  EXPECT_EQ(good.status, 0) << good.errors;
+  EXPECT_EQ(good.values.size(), 2u);
+  for (auto const& [line, message] : {std::pair{"," + csv, "field 1 is empty"},
+                                      std::pair{csv + ",", "field 51 is empty"},
+                                      std::pair{csv + " , ", "field 51 is empty"},
+                                      std::pair{csv.substr(0, csv.find(',')) + "," + csv.substr(csv.find(',')), "field 2 is empty"}}) {
+    auto const bad = run_eval(dir, "quadobj", csv + "\n" + line + "\n");
+    EXPECT_EQ(bad.status, 1) << line;
+    EXPECT_EQ(bad.values.size(), 1u);
+    EXPECT_NE(bad.errors.find(std::string("line 2: ") + message), std::string::npos) << bad.errors;
+  }
+}
+
+// Old spreadsheet exports end their lines in a lone "\r": one point a line,
+// and a bad line still has its own number.
+TEST(ObjevalEval, LinesMayEndInALoneCarriageReturn) {
+  scratch_dir dir;
+  std::string const points = points_text(40, 16);
+  auto const plain = run_eval(dir, "quadobj", points);
+  std::string mac = points, dos;
+  for (char& c : mac) c = c == '\n' ? '\r' : c;
+  for (char const c : points) dos += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (std::string const& text : {mac, dos, mac.substr(0, mac.size() - 1)}) {
+    auto const run = run_eval(dir, "quadobj", text);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(run.values, plain.values);
+  }
+  auto const bad = run_eval(dir, "quadobj", mac + "1 2\r");
+  EXPECT_NE(bad.errors.find("line 41: 50 numbers expected, found 2"), std::string::npos) << bad.errors;
+}
+
+// A line with no end must not grow memory without bound: past 64 MiB it is
+// a bad line, with every value before it printed.
+TEST(ObjevalEval, ALineLongerThan64MiBIsABadLine) {
+  scratch_dir dir;
+  std::string const points = points_text(3, 17);
+  std::string const huge = points + std::string(100 << 20, '7') + "\n" + points;
+  for (char const* threads : {"--threads 1", "--threads 2"}) {
+    auto const run = run_eval(dir, std::string(threads) + " quadobj", huge);
+    EXPECT_EQ(run.status, 1) << threads;
+    EXPECT_EQ(run.values.size(), 3u);
+    EXPECT_NE(run.errors.find("line 4: longer than 64 MiB"), std::string::npos) << run.errors;
+  }
+}
+
+// `--` ends the options, so that a file may be named like one.
+TEST(ObjevalEval, DoubleDashEndsTheOptions) {
+  scratch_dir dir;
+  std::string const points = points_text(5, 18);
+  dir.write("-x", points);
+  std::string const command = "cd " + dir.path().string() + " && " + OBJEVAL_EVAL_PROGRAM + " --threads 1 -- quadobj -x >values.txt 2>errors.txt";
+  int const status = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << dir.read("errors.txt").value_or("");
+  auto const plain = run_eval(dir, "quadobj", points);
+  std::string joined;
+  for (auto const& v : plain.values) joined += v + "\n";
+  EXPECT_EQ(dir.read("values.txt").value_or(""), joined);
+}
+
+// An input that opens but cannot be read names itself and gives status 2,
+// as a FILE that cannot be opened does.
+TEST(ObjevalEval, AnUnreadableInputIsNamedWithStatusTwo) {
+  scratch_dir dir;
+  struct case_ {
+    std::string redirect;
+    std::string message;
+  };
+  for (case_ const& c : {case_{" < " + dir.path().string(), "cannot read standard input: Is a directory"},
+                         case_{" /proc/self/mem", "cannot read /proc/self/mem: Input/output error"},
+                         case_{" <&-", "cannot read standard input: Bad file descriptor"}}) {
+    std::string const command = std::string(OBJEVAL_EVAL_PROGRAM) + " quadobj" + c.redirect + " 2>" +
+                                (dir / "errors.txt").string() + " >/dev/null";
+    int const status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << c.redirect;
+    std::string const errors = dir.read("errors.txt").value_or("");
+    EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+  }
+}
+
 TEST(ObjevalEval, ADirectoryIsReportedLikeAMissingFile) {
   scratch_dir dir;
   std::string const command = std::string(OBJEVAL_EVAL_PROGRAM) + " quadobj " + dir.path().string() + " 2>" +

@@ -23,7 +23,7 @@ namespace objeval {
 // on any number of threads. If a call throws, the others still run to their
 // end, and the first exception then reaches the caller.
 template <class Work>
-void run_together(std::size_t threads, Work const& work, thread_placement const& placement = thread_placement()) {
+void run_together(std::size_t threads, Work const& work, thread_placement const& placement) {
   if (threads <= 1) {
     work();
     return;
@@ -73,6 +73,17 @@ void run_together(std::size_t threads, Work const& work, thread_placement const&
     pool->release(k.cpu);
   }
   if (error) std::rethrow_exception(error);
+}
+
+// The same, placed from where the caller is now; one thread asks nothing of
+// the system.
+template <class Work>
+void run_together(std::size_t threads, Work const& work) {
+  if (threads <= 1) {
+    work();
+    return;
+  }
+  run_together(threads, work, thread_placement());
 }
 
 }  // namespace objeval
