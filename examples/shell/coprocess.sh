@@ -7,10 +7,11 @@
 # Each POINT_FILE holds one point as the programs' input.txt does.
 set -euo pipefail
 coproc EVAL { "$1" "$2"; }
+pid=$EVAL_PID to=${EVAL[1]} from=${EVAL[0]}  # bash unsets EVAL when the coprocess ends
 for file in "${@:3}"; do
-  { tr '\n\t' '  ' <"$file"; echo; } >&"${EVAL[1]}"  # the point's numbers on one line
-  read -r value <&"${EVAL[0]}" || { echo "objeval-eval refused $file" >&2; exit 1; }
+  { tr '\n\t' '  ' <"$file"; echo; } >&"$to"  # the point's numbers on one line
+  read -r value <&"$from" || { echo "objeval-eval refused $file" >&2; exit 1; }
   echo "$value"
 done
-exec {EVAL[1]}>&-
-wait "$EVAL_PID"
+exec {to}>&-  # the end of the input: objeval-eval exits with status 0
+wait "$pid"
