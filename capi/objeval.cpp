@@ -1,4 +1,5 @@
 #include "capi/problem_table.hpp"
+#include "capi/strided_points.hpp"
 
 #include <objeval/objeval.h>
 
@@ -41,6 +42,37 @@ int objeval_evaluate(size_t problem, float const* points, size_t count, float* v
     p.batch({points, count * p.info.dimension}, {values, count}, threads);
   }
   return OBJEVAL_OK;
+}
+
+}  // extern "C"
+
+namespace {
+
+template <class T>
+int evaluate_strided(size_t problem, T const* points, size_t count, size_t point_stride, size_t value_stride,
+                     float* values, unsigned threads) {
+  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
+  objeval::problem_entry const& p = objeval::problems[problem];
+  objeval::strided const layout{point_stride, value_stride};
+  if (!objeval::strides_fit<T>(count, p.info.dimension, layout) || !fits_in_memory(count, 1)) return OBJEVAL_COUNT_TOO_LARGE;
+  if (count == 0) return OBJEVAL_OK;
+  if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
+  objeval::evaluate_strided(p, points, count, layout, values, threads);
+  return OBJEVAL_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+int objeval_evaluate_strided(size_t problem, float const* points, size_t count, size_t point_stride,
+                             size_t value_stride, float* values, unsigned threads) {
+  return evaluate_strided(problem, points, count, point_stride, value_stride, values, threads);
+}
+
+int objeval_evaluate_double(size_t problem, double const* points, size_t count, size_t point_stride,
+                            size_t value_stride, float* values, unsigned threads) {
+  return evaluate_strided(problem, points, count, point_stride, value_stride, values, threads);
 }
 
 char const* objeval_status_message(int status) {

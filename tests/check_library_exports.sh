@@ -11,6 +11,8 @@ expected="objeval_doorcost
 objeval_doorcost_batch
 objeval_doorcost_batch_threads
 objeval_evaluate
+objeval_evaluate_double
+objeval_evaluate_strided
 objeval_problem_at
 objeval_problem_count
 objeval_quadobj

@@ -41,7 +41,7 @@ OBJEVAL_API const objeval_problem* objeval_problem_at(size_t index);
 enum {
   OBJEVAL_OK = 0,
   OBJEVAL_NULL_POINTER = 1,    /* points or values is NULL, and count is not 0 */
-  OBJEVAL_COUNT_TOO_LARGE = 2, /* count points cannot fit in memory: nothing was touched */
+  OBJEVAL_COUNT_TOO_LARGE = 2, /* count points (at these strides) cannot fit in memory: nothing was touched */
   OBJEVAL_NO_SUCH_PROBLEM = 3  /* problem is not below objeval_problem_count() */
 };
 
@@ -49,6 +49,17 @@ enum {
  * dimension floats, one point after the other; values receives count floats.
  * Returns OBJEVAL_OK, or a status above, having written nothing. */
 OBJEVAL_API int objeval_evaluate(size_t problem, const float* points, size_t count, float* values, unsigned threads);
+/* The same for points laid out in any order, in float or double: value k
+ * of point p is points[p * point_stride + k * value_stride]. Rows of a
+ * row-major array (C, NumPy, Java): point_stride = dimension, value_stride
+ * = 1. Rows of a column-major count-by-dimension matrix (MATLAB, Octave, R,
+ * Fortran's x(n, d)): point_stride = 1, value_stride = count. Each double is
+ * rounded once, to the nearest float (ties to even). Converted a share at a
+ * time on the batch's threads; the values are those of objeval_evaluate. */
+OBJEVAL_API int objeval_evaluate_strided(size_t problem, const float* points, size_t count, size_t point_stride,
+                                         size_t value_stride, float* values, unsigned threads);
+OBJEVAL_API int objeval_evaluate_double(size_t problem, const double* points, size_t count, size_t point_stride,
+                                        size_t value_stride, float* values, unsigned threads);
 /* A status in words: "the count is too large", ...; never NULL. */
 OBJEVAL_API const char* objeval_status_message(int status);
 
