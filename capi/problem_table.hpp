@@ -3,6 +3,9 @@
 // descriptions from here.
 #pragma once
 
+#include "doorcost/cost_columns.hpp"
+#include "quadobj/objective_columns.hpp"
+
 #include <objeval/doorcost.hpp>
 #include <objeval/objeval.h>
 #include <objeval/quadobj.hpp>
@@ -15,6 +18,8 @@ struct problem_entry {
   objeval_problem info;
   float (*one)(float const* point) noexcept;
   void (*batch)(std::span<float const> points, std::span<float> values, unsigned threads);
+  // The rows of a column-major matrix of doubles: row r of column n at columns[n * stride + r].
+  void (*columns)(double const* columns, std::size_t stride, std::span<float> values, unsigned threads);
 };
 
 inline constexpr problem_entry problems[] = {
@@ -25,14 +30,14 @@ inline constexpr problem_entry problems[] = {
      [](float const* point) noexcept {
        return doorcost::cost(std::span<float const, doorcost::value_count>(point, doorcost::value_count));
      },
-     doorcost::cost_batch},
+     doorcost::cost_batch, doorcost::cost_batch_columns},
     {{"quadobj", quadobj::value_count,
       "A fixed quadratic function of 50 variables, slot i is x[i]: the sum over i != j of Q[i][j]*x[i]*x[j] "
       "plus the sum of c[i]*x[i], computed in double and rounded to float."},
      [](float const* point) noexcept {
        return quadobj::objective(std::span<float const, quadobj::value_count>(point, quadobj::value_count));
      },
-     quadobj::objective_batch},
+     quadobj::objective_batch, quadobj::objective_batch_columns},
 };
 
 static_assert(problems[OBJEVAL_DOORCOST].info.dimension == OBJEVAL_DOORCOST_VALUES);

@@ -1,5 +1,6 @@
 #include <objeval/doorcost.hpp>
 
+#include "doorcost/cost_columns.hpp"
 #include "doorcost/cost_terms.hpp"
 #include "simd/batch_versions.hpp"
 
@@ -17,13 +18,18 @@ constexpr auto sum_block = [](auto const* slots, auto const& step) OBJEVAL_INLIN
   return detail::sum_terms(slots, step);
 };
 
+using versions = objeval::batch_versions<value_count, float, registers, decltype(sum_block)>;
+
 }  // namespace
 
 void cost_batch(std::span<float const> points, std::span<float> costs, unsigned threads) {
   if (points.size() != costs.size() * value_count)
     throw std::invalid_argument("objeval::doorcost::cost_batch: points.size() must be 240 * costs.size()");
-  using versions = objeval::batch_versions<value_count, float, registers, decltype(sum_block)>;
   versions::evaluate(points.data(), costs.size(), costs.data(), threads);
+}
+
+void cost_batch_columns(double const* columns, std::size_t stride, std::span<float> costs, unsigned threads) {
+  versions::evaluate_columns(columns, stride, costs.size(), costs.data(), threads);
 }
 
 }  // namespace objeval::doorcost

@@ -1,3 +1,4 @@
+#include "quadobj/objective_columns.hpp"
 #include "quadobj/objective_terms.hpp"
 #include "simd/batch_versions.hpp"
 
@@ -17,13 +18,18 @@ constexpr auto sum_block = [](auto const* x, auto const& step) OBJEVAL_INLINE_LA
   return detail::sum_terms(x, step);
 };
 
+using versions = objeval::batch_versions<value_count, double, registers, decltype(sum_block)>;
+
 }  // namespace
 
 void objective_batch(std::span<float const> points, std::span<float> values, unsigned threads) {
   if (points.size() != values.size() * value_count)
     throw std::invalid_argument("objeval::quadobj::objective_batch: points.size() must be 50 * values.size()");
-  using versions = objeval::batch_versions<value_count, double, registers, decltype(sum_block)>;
   versions::evaluate(points.data(), values.size(), values.data(), threads);
+}
+
+void objective_batch_columns(double const* columns, std::size_t stride, std::span<float> values, unsigned threads) {
+  versions::evaluate_columns(columns, stride, values.size(), values.data(), threads);
 }
 
 }  // namespace objeval::quadobj

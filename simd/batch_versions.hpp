@@ -46,34 +46,104 @@ struct block_fill {
   }
 };
 
+// Where a batch's points come from: rows of floats, a point after a point.
+template <std::size_t N, class Lane>
+struct float_rows {
+  using fill = block_fill<N, Lane>;
+  using T = typename Lane::value_type;
+  static constexpr std::size_t tiles = fill::tiles;
+  float const* points;
+
+  // Tile t of the whole block of points from `first`; finish() fills what
+  // the tiles leave.
+  OBJEVAL_INLINE void tile(std::size_t first, typename fill::slots& out, std::size_t t) const {
+    fill::tile(points + first * N, out, t);
+  }
+  OBJEVAL_INLINE void finish(std::size_t first, typename fill::slots& out) const {
+    fill::rest(points + first * N, fill::width, out);
+  }
+  OBJEVAL_INLINE void all(std::size_t first, std::size_t count, typename fill::slots& out) const {
+    fill::all(points + first * N, count, out);
+  }
+  OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
+    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(points[p * N + n]);
+  }
+  // A share, at `step` of `steps`, of the block from `first`, brought nearer.
+  OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
+    prefetch_ahead{reinterpret_cast<char const*>(points + first * N), fill::width * N * sizeof(float), hint}(step, steps);
+  }
+};
+
+// ... or the columns of a matrix of doubles, a point per row, as MATLAB and
+// R hold a population: a block's slot n is a run down column n, which the
+// lanes take as it lies, each value rounded once to float (and widened
+// again where the lanes are doubles). Row r of column n is at
+// columns[n * stride + r].
+template <std::size_t N, class Lane>
+struct double_columns {
+  using T = typename Lane::value_type;
+  using slots = std::array<Lane, N>;
+  static constexpr std::size_t width = Lane::width, P = Lane::per_register, tiles = N;
+  double const* columns;
+  std::size_t stride;
+
+  OBJEVAL_INLINE void tile(std::size_t first, slots& out, std::size_t n) const {
+    take(columns + n * stride + first, out[n], std::make_index_sequence<Lane::registers>{});
+  }
+  OBJEVAL_INLINE void finish(std::size_t, slots&) const {}
+  OBJEVAL_INLINE void all(std::size_t first, std::size_t count, slots& out) const {
+    for (std::size_t n = 0; n < N; ++n) {
+      double const* run = columns + n * stride + first;
+      for (std::size_t p = 0; p < width; ++p)
+        out[n].r[p / P][p % P] = p < count ? static_cast<T>(static_cast<float>(run[p])) : T(0);
+    }
+  }
+  OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
+    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(static_cast<float>(columns[n * stride + p]));
+  }
+  OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
+    for (std::size_t n = step * N / steps; n < (step + 1) * N / steps; ++n)
+      prefetch_ahead{reinterpret_cast<char const*>(columns + n * stride + first), width * sizeof(double), hint}(0, 1);
+  }
+
+ private:
+  // A whole run into a lane, a register at a time: converted as vectors, a
+  // value at a time it took four times as long as the sum.
+  template <std::size_t... G>
+  OBJEVAL_INLINE static void take(double const* run, Lane& lane, std::index_sequence<G...>) {
+    (narrow_to_float(run + G * P, lane.r[G]), ...);
+  }
+};
+
 // The work a block's sum carries along between its steps: the next block,
 // if whole, is filled a share at a time, and the one after it is brought
 // nearer. Spread out like this, the loads find their lines in cache, and the
 // shuffles may share the CPU with the sum's arithmetic (measured so with
 // AVX-512; on Zen 3, filling after the sum costs the same).
-template <std::size_t N, class Lane>
+template <class Source, class Slots>
 struct fill_ahead {
-  using fill = block_fill<N, Lane>;
-  float const* next = nullptr;
-  typename fill::slots* next_slots = nullptr;
-  prefetch_ahead after_next;
+  static constexpr std::size_t none = ~std::size_t{0};
+  Source const* source = nullptr;
+  std::size_t next = none, after_next = none;  // the blocks' first points
+  Slots* next_slots = nullptr;
+  prefetch_hint hint = prefetch_hint::every_level;
 
   OBJEVAL_INLINE void operator()(std::size_t step, std::size_t steps) const {
-    after_next(step, steps);
-    if (next == nullptr) return;
-    for (std::size_t t = step * fill::tiles / steps; t < (step + 1) * fill::tiles / steps; ++t)
-      fill::tile(next, *next_slots, t);
-    if (step + 1 == steps) fill::rest(next, fill::width, *next_slots);
+    if (after_next != none) source->bring_nearer(after_next, step, steps, hint);
+    if (next == none) return;
+    for (std::size_t t = step * Source::tiles / steps; t < (step + 1) * Source::tiles / steps; ++t)
+      source->tile(next, *next_slots, t);
+    if (step + 1 == steps) source->finish(next, *next_slots);
   }
 };
 
 // Evaluates `count` points of N floats each, one at a time: the same sum on
 // single values of type T, widened on the stack.
-template <std::size_t N, class T, class Sum>
-OBJEVAL_INLINE void evaluate_each(float const* points, std::size_t count, float* results, Sum sum) {
+template <std::size_t N, class T, class Source, class Sum>
+OBJEVAL_INLINE void evaluate_each(Source const& source, std::size_t count, float* results, Sum sum) {
   for (std::size_t p = 0; p < count; ++p) {
     T values[N];
-    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(points[p * N + n]);
+    source.point(p, values);
     results[p] = canonical(static_cast<float>(sum(values, ignore_steps{})));
   }
 }
@@ -95,25 +165,25 @@ Blocks* thread_blocks() noexcept {
 // result is narrowed to float. Two blocks live on the heap, the one summed
 // and the next: a caller's thread may have a small stack. Without memory for
 // them, the points go one at a time, with the same results.
-template <std::size_t N, class Lane, class Sum>
-OBJEVAL_INLINE void evaluate_blocks(float const* points, std::size_t count, float* results, Sum sum) {
+template <std::size_t N, class Lane, class Source, class Sum>
+OBJEVAL_INLINE void evaluate_blocks(Source const& source, std::size_t count, float* results, Sum sum) {
   using T = typename Lane::value_type;
-  using fill = block_fill<N, Lane>;
+  using slots = std::array<Lane, N>;
   constexpr std::size_t width = Lane::width;
-  auto* const blocks = thread_blocks<std::array<typename fill::slots, 2>>();
-  if (blocks == nullptr) return evaluate_each<N, T>(points, count, results, sum);
+  auto* const blocks = thread_blocks<std::array<slots, 2>>();
+  if (blocks == nullptr) return evaluate_each<N, T>(source, count, results, sum);
   auto const size_at = [count](std::size_t first) { return count - first < width ? count - first : width; };
   prefetch_hint const hint = batch_prefetch_hint();
-  if (count != 0) fill::all(points, size_at(0), (*blocks)[0]);
+  if (count != 0) source.all(0, size_at(0), (*blocks)[0]);
   for (std::size_t first = 0, b = 0; first < count; first += width, b ^= 1) {
     std::size_t const next = first + width;
-    fill_ahead<N, Lane> ahead;
-    if (next + width <= count) ahead.next = points + next * N, ahead.next_slots = &(*blocks)[b ^ 1];
-    if (next + 2 * width <= count)
-      ahead.after_next = {reinterpret_cast<char const*>(points + (next + width) * N), width * N * sizeof(float), hint};
+    fill_ahead<Source, slots> ahead{&source};
+    ahead.hint = hint;
+    if (next + width <= count) ahead.next = next, ahead.next_slots = &(*blocks)[b ^ 1];
+    if (next + 2 * width <= count) ahead.after_next = next + width;
     T values[width];
     sum((*blocks)[b].data(), ahead).store(values);  // not a named block: it would be kept in memory
-    if (next < count && next + width > count) fill::all(points + next * N, count - next, (*blocks)[b ^ 1]);
+    if (next < count && next + width > count) source.all(next, count - next, (*blocks)[b ^ 1]);
     for (std::size_t p = 0; p < size_at(first); ++p) results[first + p] = canonical(static_cast<float>(values[p]));
   }
 }
@@ -128,21 +198,42 @@ class batch_versions {
   // Points are shared between `threads` threads (0: one per core).
   static void evaluate(float const* points, std::size_t count, float* results, unsigned threads) {
     for_each_share(count, threads, 64, [points, results](std::size_t first, std::size_t size) {
-      versions_(points + first * N, size, results + first);
+      rows_(points + first * N, size, results + first);
+    });
+  }
+  // The same for the rows of a column-major matrix of doubles: row r of
+  // column n at columns[n * stride + r].
+  static void evaluate_columns(double const* columns, std::size_t stride, std::size_t count, float* results,
+                               unsigned threads) {
+    for_each_share(count, threads, 64, [columns, stride, results](std::size_t first, std::size_t size) {
+      columns_(columns + first, stride, size, results + first);
     });
   }
 
  private:
-  OBJEVAL_TARGET_V4 static void v4(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, lanes<T, Registers, 64>>(points, count, results, Sum{});
+  template <std::size_t Bytes>
+  using lane = lanes<T, Registers, Bytes>;
+  template <std::size_t Bytes>
+  OBJEVAL_INLINE static void rows(float const* points, std::size_t count, float* results) {
+    evaluate_blocks<N, lane<Bytes>>(float_rows<N, lane<Bytes>>{points}, count, results, Sum{});
   }
-  OBJEVAL_TARGET_V3 static void v3(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, lanes<T, Registers, 32>>(points, count, results, Sum{});
+  template <std::size_t Bytes>
+  OBJEVAL_INLINE static void columns(double const* columns, std::size_t stride, std::size_t count, float* results) {
+    evaluate_blocks<N, lane<Bytes>>(double_columns<N, lane<Bytes>>{columns, stride}, count, results, Sum{});
   }
-  static void baseline(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, lanes<T, Registers, 16>>(points, count, results, Sum{});
+  OBJEVAL_TARGET_V4 static void rows_v4(float const* p, std::size_t c, float* r) { rows<64>(p, c, r); }
+  OBJEVAL_TARGET_V3 static void rows_v3(float const* p, std::size_t c, float* r) { rows<32>(p, c, r); }
+  static void rows_baseline(float const* p, std::size_t c, float* r) { rows<16>(p, c, r); }
+  OBJEVAL_TARGET_V4 static void columns_v4(double const* p, std::size_t s, std::size_t c, float* r) {
+    columns<64>(p, s, c, r);
   }
-  static inline constinit versioned<void(float const*, std::size_t, float*)> versions_{v4, v3, baseline};
+  OBJEVAL_TARGET_V3 static void columns_v3(double const* p, std::size_t s, std::size_t c, float* r) {
+    columns<32>(p, s, c, r);
+  }
+  static void columns_baseline(double const* p, std::size_t s, std::size_t c, float* r) { columns<16>(p, s, c, r); }
+  static inline constinit versioned<void(float const*, std::size_t, float*)> rows_{rows_v4, rows_v3, rows_baseline};
+  static inline constinit versioned<void(double const*, std::size_t, std::size_t, float*)> columns_{
+      columns_v4, columns_v3, columns_baseline};
 };
 
 }  // namespace objeval

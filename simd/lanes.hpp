@@ -34,6 +34,7 @@ template <class T, std::size_t Registers, std::size_t Bytes>
 struct lanes {
   using value_type = T;
   typedef T reg __attribute__((vector_size(Bytes)));
+  static constexpr std::size_t registers = Registers;
   static constexpr std::size_t per_register = Bytes / sizeof(T);
   static constexpr std::size_t width = Registers * per_register;
 

@@ -59,6 +59,19 @@ OBJEVAL_INLINE void transpose_tile(float const* in, std::size_t stride, Lane* ou
 
 }  // namespace detail
 
+// P doubles at `in` into a register of P values, each rounded once to float
+// (and widened again where the register holds doubles).
+template <class Reg>
+OBJEVAL_INLINE void narrow_to_float(double const* in, Reg& out) {
+  constexpr std::size_t count = sizeof(Reg) / sizeof out[0];
+  typedef float floats __attribute__((vector_size(count * sizeof(float))));
+  float each[count];
+  for (std::size_t k = 0; k < count; ++k) each[k] = static_cast<float>(in[k]);
+  floats rounded;
+  std::memcpy(&rounded, each, sizeof rounded);
+  out = __builtin_convertvector(rounded, Reg);
+}
+
 // Fills register `g` of out[0 .. P) from P points of `stride` floats at `in`,
 // P values each: lane p of out[n].r[g] becomes value n of point p. Values
 // are widened to the lanes' type first.

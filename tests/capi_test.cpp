@@ -75,32 +75,35 @@ TEST(CApi, EveryBadCallIsAStatusAndTouchesNothing) {
 
 // MATLAB and R hand over a column-major matrix of doubles, a point per row:
 // each double is rounded once to float, and the values are the bits of the
-// row-major float call, on any thread count and at any size.
+// row-major float call, on any thread count and at any size, read down the
+// columns or, where the columns lie 64 KiB apart, gathered.
 TEST(CApi, StridedAndDoublePointsGiveTheFloatBits) {
   for (std::size_t const problem : {std::size_t{OBJEVAL_DOORCOST}, std::size_t{OBJEVAL_QUADOBJ}}) {
     std::size_t const d = objeval_problem_at(problem)->dimension;
-    for (std::size_t const n : {std::size_t{1}, std::size_t{3}, std::size_t{1000}}) {
-      std::vector<double> columns(n * d);
-      std::vector<float> rows(n * d);
-      std::uint64_t state = 88172645463325252ull;
-      for (std::size_t p = 0; p < n; ++p)
-        for (std::size_t k = 0; k < d; ++k) {
-          state ^= state << 13, state ^= state >> 7, state ^= state << 17;
-          // A double next to a float midpoint half the time: rounded twice, it would go astray.
-          double const v = static_cast<double>(static_cast<std::int64_t>(state >> 40) - (1 << 23)) / 4096.0 +
-                           (state & 1 ? 0x1p-40 : 0.0);
-          columns[k * n + p] = v;
-          rows[p * d + k] = static_cast<float>(v);
+    for (std::size_t const n : {std::size_t{1}, std::size_t{3}, std::size_t{300}}) {
+      for (std::size_t const stride : {n, std::size_t{8192}}) {
+        std::vector<double> columns(stride * d);
+        std::vector<float> rows(n * d);
+        std::uint64_t state = 88172645463325252ull;
+        for (std::size_t p = 0; p < n; ++p)
+          for (std::size_t k = 0; k < d; ++k) {
+            state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+            // A double next to a float midpoint half the time: rounded twice, it would go astray.
+            double const v = static_cast<double>(static_cast<std::int64_t>(state >> 40) - (1 << 23)) / 4096.0 +
+                             (state & 1 ? 0x1p-40 : 0.0);
+            columns[k * stride + p] = v;
+            rows[p * d + k] = static_cast<float>(v);
+          }
+        std::vector<float> expected(n), got(n, untouched), from_floats(n, untouched);
+        ASSERT_EQ(objeval_evaluate(problem, rows.data(), n, expected.data(), 1), OBJEVAL_OK);
+        for (unsigned const threads : {1u, 2u, 0u}) {
+          ASSERT_EQ(objeval_evaluate_double(problem, columns.data(), n, 1, stride, got.data(), threads), OBJEVAL_OK);
+          EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0) << d << " " << n << " " << stride;
         }
-      std::vector<float> expected(n), got(n, untouched), from_floats(n, untouched);
-      ASSERT_EQ(objeval_evaluate(problem, rows.data(), n, expected.data(), 1), OBJEVAL_OK);
-      for (unsigned const threads : {1u, 2u, 0u}) {
-        ASSERT_EQ(objeval_evaluate_double(problem, columns.data(), n, 1, n, got.data(), threads), OBJEVAL_OK);
-        EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0) << d << " " << n << " " << threads;
+        // The float rows read as a strided layout too.
+        ASSERT_EQ(objeval_evaluate_strided(problem, rows.data(), n, d, 1, from_floats.data(), 2), OBJEVAL_OK);
+        EXPECT_EQ(std::memcmp(from_floats.data(), expected.data(), n * sizeof(float)), 0);
       }
-      // The float rows read as a strided layout too, and backwards.
-      ASSERT_EQ(objeval_evaluate_strided(problem, rows.data(), n, d, 1, from_floats.data(), 2), OBJEVAL_OK);
-      EXPECT_EQ(std::memcmp(from_floats.data(), expected.data(), n * sizeof(float)), 0);
     }
   }
   float value = untouched;
