@@ -20,3 +20,9 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/objevalConfigVersion.cmak
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/objevalConfig.cmake ${PROJECT_BINARY_DIR}/objevalConfigVersion.cmake
   DESTINATION ${config_dir})
+
+# pkg-config: `pkg-config --cflags --libs objeval` builds a C, Fortran or R
+# caller against the prefix, wherever it was moved (the prefix is found from
+# the file's own place); the library's directory is built into the caller.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/objeval.pc.in ${PROJECT_BINARY_DIR}/objeval.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/objeval.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -3,11 +3,13 @@
 //
 //   exactness_check --write GOLDEN      write the golden file
 //   exactness_check GOLDEN [CELL]       exit 1 at any difference, naming CELL
+//   exactness_check --corpus GOLDEN DIR the corpus and golden bits as float32 files
 #include "corpus.hpp"
 
 #include <objeval/doorcost.hpp>
 #include <objeval/quadobj.hpp>
 
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -103,10 +105,40 @@ int check(char const* path, char const* cell) {
   return differences == 0 ? 0 : 1;
 }
 
+// The corpus and its golden bits as little-endian float32 files, for the
+// other languages' tests: DIR/PROGRAM.points.f32 (a point after a point)
+// and DIR/PROGRAM.golden.f32 (a value a point).
+int write_corpus(char const* golden_path, std::string const& dir) {
+  std::FILE* in = std::fopen(golden_path, "r");
+  if (in == nullptr) return 2;
+  std::vector<std::pair<std::string, std::uint32_t>> golden;
+  char line[256];
+  while (std::fgets(line, sizeof line, in) != nullptr) {
+    char program[16];
+    std::size_t point = 0;
+    std::uint32_t bits = 0;
+    if (line[0] != '#' && std::sscanf(line, "%15s %zu %" SCNx32, program, &point, &bits) == 3)
+      golden.emplace_back(program, bits);
+  }
+  std::fclose(in);
+  auto const write = [&](std::string const& name, auto const& corpus) {
+    std::FILE* points = std::fopen((dir + "/" + name + ".points.f32").c_str(), "wb");
+    std::FILE* values = std::fopen((dir + "/" + name + ".golden.f32").c_str(), "wb");
+    if (points == nullptr || values == nullptr) return false;
+    for (auto const& p : corpus) std::fwrite(p.data(), sizeof(float), p.size(), points);
+    for (auto const& [program, bits] : golden)
+      if (program == name) std::fwrite(&bits, sizeof bits, 1, values);
+    return std::fclose(points) == 0 && std::fclose(values) == 0;
+  };
+  static_assert(std::endian::native == std::endian::little);
+  return write("doorcost", exactness::doorcost_corpus()) && write("quadobj", exactness::quadobj_corpus()) ? 0 : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--write") == 0) return write_golden(argv[2]);
+  if (argc == 4 && std::strcmp(argv[1], "--corpus") == 0) return write_corpus(argv[2], argv[3]);
   if (argc == 2 || argc == 3) return check(argv[1], argc == 3 ? argv[2] : "this build");
   std::printf("usage: exactness_check --write GOLDEN | exactness_check GOLDEN [CELL]\n");
   return 2;

@@ -1,0 +1,106 @@
+import java.io.IOException;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Random;
+import objeval.Objeval;
+
+/**
+ * objeval.Objeval against the golden bits, one point (float[] and double[])
+ * and batch, on every thread count; its errors; then a caller's loop.
+ *   java -cp objeval.jar:. ObjevalTest CORPUS_DIR
+ */
+public final class ObjevalTest {
+  interface One { float of(float[] point); }
+  interface OneDouble { float of(double[] point); }
+  interface Batch { void of(float[] points, float[] values, int threads); }
+
+  static int failures = 0;
+
+  static float[] readFloats(Path path) throws IOException {
+    ByteBuffer bytes = ByteBuffer.wrap(Files.readAllBytes(path)).order(ByteOrder.LITTLE_ENDIAN);
+    float[] values = new float[bytes.remaining() / 4];
+    bytes.asFloatBuffer().get(values);
+    return values;
+  }
+
+  static void compare(String what, float[] got, float[] golden) {
+    for (int n = 0; n < golden.length; n++) {
+      int bits = Float.floatToRawIntBits(got[n]), expected = Float.floatToRawIntBits(golden[n]);
+      if (bits != expected) {
+        System.out.printf("FAIL %s: first difference at point %d: got %08x, golden %08x%n", what, n, bits, expected);
+        failures++;
+        return;
+      }
+    }
+  }
+
+  static void expectThrows(Class<? extends RuntimeException> kind, Runnable call) {
+    try {
+      call.run();
+      System.out.println("FAIL: no exception, " + kind.getSimpleName() + " expected");
+      failures++;
+    } catch (RuntimeException e) {
+      if (!kind.isInstance(e)) {
+        System.out.println("FAIL: " + e + ", " + kind.getSimpleName() + " expected");
+        failures++;
+      }
+    }
+  }
+
+  static void check(Path corpus, String name, int dimension, One one, OneDouble oneDouble, Batch batch)
+      throws IOException {
+    float[] points = readFloats(corpus.resolve(name + ".points.f32"));
+    float[] golden = readFloats(corpus.resolve(name + ".golden.f32"));
+    int count = golden.length;
+    for (int threads : new int[] {1, 2, 0}) {
+      float[] values = new float[count];
+      batch.of(points, values, threads);
+      compare(name + " batch", values, golden);
+    }
+    float[] each = new float[count], eachDouble = new float[count];
+    for (int p = 0; p < count; p++) {
+      float[] point = new float[dimension];
+      double[] wide = new double[dimension];
+      System.arraycopy(points, p * dimension, point, 0, dimension);
+      for (int k = 0; k < dimension; k++) wide[k] = point[k];
+      each[p] = one.of(point);
+      eachDouble[p] = oneDouble.of(wide);
+    }
+    compare(name + " one point", each, golden);
+    compare(name + " one point, double[]", eachDouble, golden);
+    expectThrows(IllegalArgumentException.class, () -> one.of(new float[dimension - 1]));
+    expectThrows(IllegalArgumentException.class, () -> oneDouble.of(new double[dimension + 1]));
+    expectThrows(IllegalArgumentException.class, () -> batch.of(new float[dimension * 3], new float[2], 1));
+    expectThrows(IllegalArgumentException.class, () -> batch.of(new float[dimension], new float[1], -1));
+    expectThrows(NullPointerException.class, () -> one.of(null));
+    expectThrows(NullPointerException.class, () -> batch.of(null, new float[1], 1));
+    expectThrows(NullPointerException.class, () -> batch.of(new float[dimension], null, 1));
+  }
+
+  public static void main(String[] args) throws IOException {
+    Path corpus = Path.of(args[0]);
+    check(corpus, "doorcost", Objeval.DOORCOST_DIMENSION, Objeval::doorcost, Objeval::doorcost, Objeval::doorcost);
+    check(corpus, "quadobj", Objeval.QUADOBJ_DIMENSION, Objeval::quadobj, Objeval::quadobj, Objeval::quadobj);
+
+    // A caller's loop, as a local search is: one point at a time.
+    Random random = new Random(3);
+    double[] x = new double[Objeval.QUADOBJ_DIMENSION];
+    float best = Objeval.quadobj(x);
+    for (int step = 0; step < 3000; step++) {
+      double[] trial = x.clone();
+      int k = random.nextInt(trial.length);
+      trial[k] = Math.max(-1, Math.min(1, trial[k] + 0.2 * (random.nextDouble() - 0.5)));
+      float value = Objeval.quadobj(trial);
+      if (value < best) {
+        best = value;
+        x = trial;
+      }
+    }
+    compare("the loop's best value", new float[] {best}, new float[] {Objeval.quadobj(x)});
+    System.out.printf("java: a local search on quadobj reached %f (libobjeval %s)%n", best, Objeval.version());
+    if (failures > 0) System.exit(1);
+    System.out.println("java: every value is golden");
+  }
+}

@@ -1,0 +1,96 @@
+% The Octave MEX functions against the golden bits, one point and batch, in
+% double and single, on every thread count; their errors; then two real
+% callers: fminsearch, and the ga package with a vectorised fitness.
+%   octave-cli --no-history octave_test.m CORPUS_DIR MEX_DIR
+1;
+
+function values = read_floats(path)
+  file = fopen(path, "r");
+  values = fread(file, Inf, "single=>single");
+  fclose(file);
+end
+
+function failures = compare(what, got, golden)
+  got_bits = typecast(single(got(:)), "uint32");
+  golden_bits = typecast(golden(:), "uint32");
+  wrong = find(got_bits != golden_bits, 1);
+  failures = 0;
+  if numel(got_bits) != numel(golden_bits)
+    printf("FAIL %s: %d values, %d golden\n", what, numel(got_bits), numel(golden_bits));
+    failures = 1;
+  elseif !isempty(wrong)
+    printf("FAIL %s: first difference at point %d: got %08x, golden %08x\n", what, wrong - 1,
+           got_bits(wrong), golden_bits(wrong));
+    failures = 1;
+  end
+end
+
+function failures = expect_error(identifier, f)
+  failures = 1;
+  try
+    f();
+    printf("FAIL: no error, %s expected\n", identifier);
+  catch failure
+    if strcmp(failure.identifier, identifier)
+      failures = 0;
+    else
+      printf("FAIL: %s (%s), %s expected\n", failure.identifier, failure.message, identifier);
+    end
+  end
+end
+
+arguments = argv();
+corpus = arguments{1};
+addpath(arguments{2});
+failures = 0;
+problems = {"doorcost", 240, @objeval_doorcost; "quadobj", 50, @objeval_quadobj};
+for p = 1:rows(problems)
+  [name, dimension, f] = problems{p, :};
+  points = reshape(read_floats([corpus "/" name ".points.f32"]), dimension, [])';  % a point per row
+  golden = read_floats([corpus "/" name ".golden.f32"]);
+  n = rows(points);
+  for threads = [1 2 0]
+    failures += compare([name " batch, double"], f(double(points), threads), golden);
+  end
+  failures += compare([name " batch, single"], f(points), golden);
+  one = zeros(n, 1);
+  for k = 1:n
+    if mod(k, 2)
+      one(k) = f(double(points(k, :)));   % a row
+    else
+      one(k) = f(double(points(k, :))');  % a column
+    end
+  end
+  failures += compare([name " one point"], one, golden);
+  failures += expect_error("objeval:shape", @() f(zeros(3, dimension + 1)));
+  failures += expect_error("objeval:shape", @() f(zeros(1, dimension - 1)));
+  failures += expect_error("objeval:shape", @() f(zeros(2, dimension, 2)));
+  failures += expect_error("objeval:complex", @() f(complex(zeros(1, dimension))));
+  failures += expect_error("objeval:sparse", @() f(sparse(zeros(1, dimension))));
+  failures += expect_error("objeval:type", @() f(repmat("a", 1, dimension)));
+  failures += expect_error("objeval:type", @() f(num2cell(zeros(1, dimension))));
+  failures += expect_error("objeval:threads", @() f(zeros(1, dimension), -1));
+  if !isequal(size(f(zeros(0, dimension))), [0 1])
+    printf("FAIL %s: no points should give a 0-by-1 column\n", name);
+    failures += 1;
+  end
+end
+
+% fminsearch asks for one point at a time; ga, vectorised, for a population.
+[x, fval] = fminsearch(@objeval_quadobj, zeros(1, 50), optimset("MaxFunEvals", 3000));
+failures += compare("fminsearch's reported value", fval, single(objeval_quadobj(x)));
+printf("octave: fminsearch on quadobj reached %.6f\n", fval);
+if isempty(pkg("list", "ga"))
+  printf("SKIPPED ga: the ga package is not installed (Debian: octave-ga)\n");
+else
+  pkg load ga
+  rand("seed", 1);
+  options = gaoptimset("Vectorized", "on", "Generations", 25, "PopulationSize", 40);
+  [x, fval] = ga(@objeval_quadobj, 50, [], [], [], [], -ones(1, 50), ones(1, 50), [], options);
+  failures += compare("ga's reported value", fval, single(objeval_quadobj(x)));
+  printf("octave: ga, vectorised, on quadobj reached %.6f\n", fval);
+end
+if failures
+  exit(1);
+end
+printf("octave: every value is golden\n");

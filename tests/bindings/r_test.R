@@ -1,0 +1,66 @@
+# The R package against the golden bits, one point and batch, on every
+# thread count; its errors; then two real callers: optim (L-BFGS-B) and
+# DEoptim.
+#   Rscript r_test.R CORPUS_DIR
+library(objeval)
+corpus <- commandArgs(trailingOnly = TRUE)[1]
+failures <- 0
+
+read_floats <- function(path) {
+  size <- file.size(path)
+  readBin(path, "double", n = size / 4, size = 4, endian = "little")
+}
+float_bits <- function(values) writeBin(as.double(values), raw(), size = 4, endian = "little")
+compare <- function(what, got, golden) {
+  same <- identical(float_bits(got), float_bits(golden))
+  if (!same) {
+    wrong <- which(float_bits(got) != float_bits(golden))[1] %/% 4
+    cat(sprintf("FAIL %s: first difference at point %d: got %a, golden %a\n", what, wrong, got[wrong + 1],
+                golden[wrong + 1]))
+    failures <<- failures + 1
+  }
+}
+expect_error <- function(pattern, expression) {
+  message <- tryCatch({ expression; "no error" }, error = function(e) conditionMessage(e))
+  if (!grepl(pattern, message)) {
+    cat(sprintf("FAIL: \"%s\", an error matching \"%s\" expected\n", message, pattern))
+    failures <<- failures + 1
+  }
+}
+
+for (problem in list(list("doorcost", 240, doorcost), list("quadobj", 50, quadobj))) {
+  name <- problem[[1]]; dimension <- problem[[2]]; f <- problem[[3]]
+  points <- matrix(read_floats(file.path(corpus, paste0(name, ".points.f32"))), ncol = dimension, byrow = TRUE)
+  golden <- read_floats(file.path(corpus, paste0(name, ".golden.f32")))
+  for (threads in c(1, 2, 0)) compare(paste(name, "batch"), f(points, threads = threads), golden)
+  compare(paste(name, "one point"), apply(points, 1, f), golden)
+  shape <- sprintf("vector of %d values or a matrix of %d columns", dimension, dimension)
+  expect_error(shape, f(matrix(0, 3, dimension + 1)))
+  expect_error(shape, f(rep(0, dimension - 1)))
+  expect_error(shape, f(rep("0", dimension)))
+  expect_error(shape, f(complex(dimension)))
+  expect_error("threads", f(rep(0, dimension), threads = -1))
+  compare(paste(name, "integer and logical"), f(rep(1L, dimension)), f(rep(TRUE, dimension)))
+  if (!is.nan(f(c(NA, rep(0, dimension - 1))))) {
+    cat(sprintf("FAIL %s: NA should evaluate as nan\n", name)); failures <- failures + 1
+  }
+  if (length(f(matrix(0, 0, dimension))) != 0) {
+    cat(sprintf("FAIL %s: no points should give no values\n", name)); failures <- failures + 1
+  }
+}
+
+# optim asks for one point at a time; its numeric gradient needs a step that
+# float inputs can see.
+result <- optim(rep(0, 50), quadobj, method = "L-BFGS-B", lower = -1, upper = 1, control = list(ndeps = rep(1e-3, 50)))
+compare("optim's reported value", result$value, quadobj(result$par))
+cat(sprintf("r: optim (L-BFGS-B) on quadobj reached %.6f\n", result$value))
+if (requireNamespace("DEoptim", quietly = TRUE)) {
+  set.seed(1)
+  result <- DEoptim::DEoptim(quadobj, rep(-1, 50), rep(1, 50), DEoptim::DEoptim.control(itermax = 30, trace = FALSE))
+  compare("DEoptim's reported value", result$optim$bestval, quadobj(result$optim$bestmem))
+  cat(sprintf("r: DEoptim on quadobj reached %.6f\n", result$optim$bestval))
+} else {
+  cat("SKIPPED DEoptim: the package is not installed (Debian: r-cran-deoptim)\n")
+}
+if (failures > 0) quit(status = 1)
+cat("r: every value is golden\n")

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Runs one language's binding test against an installed prefix and the
+# golden corpus; exits 77, which ctest reports as skipped, where the
+# language's tool is missing.
+#
+#   run.sh octave|r|java|fortran PREFIX CORPUS_DIR
+set -eu
+language=$1 prefix=$(realpath "$2") corpus=$(realpath "$3")
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+needs() {
+  for tool in "$@"; do
+    command -v "${tool%%:*}" >/dev/null || { echo "SKIPPED: no ${tool%%:*} (Debian: ${tool#*:})"; exit 77; }
+  done
+}
+libdir=$(dirname "$(find "$prefix" -name 'libobjeval.so' | head -n 1)")
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+case $language in
+  octave)
+    needs octave-cli:octave
+    exec octave-cli --no-history --norc "$here/octave_test.m" "$corpus" "$libdir/objeval/octave" ;;
+  r)
+    needs R:r-base-dev Rscript:r-base-dev pkg-config:pkg-config
+    R CMD INSTALL --no-docs --no-html --library="$work" "$prefix/share/objeval/R/objeval" >"$work/install.log" 2>&1 ||
+      { cat "$work/install.log"; exit 1; }
+    R_LIBS=$work exec Rscript "$here/r_test.R" "$corpus" ;;
+  java)
+    needs javac:default-jdk-headless java:default-jdk-headless
+    javac -cp "$prefix/share/java/objeval.jar" -d "$work" "$here/ObjevalTest.java"
+    exec java -cp "$prefix/share/java/objeval.jar:$work" ObjevalTest "$corpus" ;;
+  fortran)
+    needs gfortran:gfortran pkg-config:pkg-config
+    cd "$work"
+    gfortran -Wall -o fortran_test "$prefix/include/objeval/objeval.f90" "$here/fortran_test.f90" \
+      $(pkg-config --libs objeval)
+    exec ./fortran_test "$corpus" ;;
+  *) echo "unknown language $language"; exit 2 ;;
+esac
