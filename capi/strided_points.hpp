@@ -60,16 +60,10 @@ void evaluate_strided(problem_entry const& problem, T const* points, std::size_t
                       float* values, unsigned threads) {
   std::size_t const dimension = problem.info.dimension;
   // The rows of a column-major matrix of doubles go straight into the
-  // lanes, read while the blocks before them are summed: 1.8 to 2.1 times
-  // the float batch on doorcost, 1.03 on quadobj (Intel, 50,000 to 65,000
-  // points). Not where the columns lie a multiple of 64 KiB apart: a block's
-  // lines of every column then fall in one set of the second-level cache,
-  // and evict each other (3.4 times at 65,536 points); gathered eight
-  // columns at a time, the rows take 2.3 times.
+  // lanes, read while the blocks before them are summed: 1.0 to 2.0 times
+  // the float batch (quadobj, doorcost; Intel, 65,000 points).
   if constexpr (std::is_same_v<T, double>) {
-    constexpr std::size_t cache_set_period = std::size_t{1} << 16;
-    if (layout.point_stride == 1 && count > 1 && layout.value_stride >= count &&
-        layout.value_stride * sizeof(double) % cache_set_period != 0) {
+    if (layout.point_stride == 1 && count > 1 && layout.value_stride >= count) {
       problem.columns(points, layout.value_stride, {values, count}, threads);
       return;
     }

@@ -9,6 +9,7 @@
 #include "simd/transpose.hpp"
 #include "threads/shares.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <memory>
@@ -79,13 +80,21 @@ struct float_rows {
 // lanes take as it lies, each value rounded once to float (and widened
 // again where the lanes are doubles). Row r of column n is at
 // columns[n * stride + r].
+//
+// Each run is brought nearer while the block before it is summed. Where the
+// columns lie a multiple of 64 KiB apart, the runs of one block fall in the
+// same sets of the second-level cache and evict each other: there each is
+// brought in just ahead of its use instead, a few columns before it is
+// filled (doorcost from 65,536 rows: 1.6 times the float batch, against 3.4).
 template <std::size_t N, class Lane>
 struct double_columns {
   using T = typename Lane::value_type;
   using slots = std::array<Lane, N>;
   static constexpr std::size_t width = Lane::width, P = Lane::per_register, tiles = N;
+  static constexpr std::size_t colliding_lead = 8;  // columns; 6 to 12 measured alike
   double const* columns;
   std::size_t stride;
+  bool colliding;
 
   OBJEVAL_INLINE void tile(std::size_t first, slots& out, std::size_t n) const {
     take(columns + n * stride + first, out[n], std::make_index_sequence<Lane::registers>{});
@@ -102,7 +111,13 @@ struct double_columns {
     for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(static_cast<float>(columns[n * stride + p]));
   }
   OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
-    for (std::size_t n = step * N / steps; n < (step + 1) * N / steps; ++n)
+    std::size_t from = step * N / steps, to = (step + 1) * N / steps;
+    if (colliding) {  // the next block's runs, a few columns ahead of their fill
+      first -= width;
+      from = std::min(N, from + colliding_lead);
+      to = std::min(N, to + colliding_lead);
+    }
+    for (std::size_t n = from; n < to; ++n)
       prefetch_ahead{reinterpret_cast<char const*>(columns + n * stride + first), width * sizeof(double), hint}(0, 1);
   }
 
@@ -205,8 +220,10 @@ class batch_versions {
   // column n at columns[n * stride + r].
   static void evaluate_columns(double const* columns, std::size_t stride, std::size_t count, float* results,
                                unsigned threads) {
-    for_each_share(count, threads, 64, [columns, stride, results](std::size_t first, std::size_t size) {
-      columns_(columns + first, stride, size, results + first);
+    constexpr std::size_t cache_set_period = std::size_t{1} << 16;
+    bool const colliding = stride * sizeof(double) % cache_set_period == 0;
+    for_each_share(count, threads, 64, [columns, stride, colliding, results](std::size_t first, std::size_t size) {
+      columns_(double_source{columns + first, stride, colliding}, size, results + first);
     });
   }
 
@@ -217,23 +234,25 @@ class batch_versions {
   OBJEVAL_INLINE static void rows(float const* points, std::size_t count, float* results) {
     evaluate_blocks<N, lane<Bytes>>(float_rows<N, lane<Bytes>>{points}, count, results, Sum{});
   }
+  struct double_source {
+    double const* columns;
+    std::size_t stride;
+    bool colliding;
+  };
   template <std::size_t Bytes>
-  OBJEVAL_INLINE static void columns(double const* columns, std::size_t stride, std::size_t count, float* results) {
-    evaluate_blocks<N, lane<Bytes>>(double_columns<N, lane<Bytes>>{columns, stride}, count, results, Sum{});
+  OBJEVAL_INLINE static void columns(double_source source, std::size_t count, float* results) {
+    evaluate_blocks<N, lane<Bytes>>(double_columns<N, lane<Bytes>>{source.columns, source.stride, source.colliding},
+                                    count, results, Sum{});
   }
   OBJEVAL_TARGET_V4 static void rows_v4(float const* p, std::size_t c, float* r) { rows<64>(p, c, r); }
   OBJEVAL_TARGET_V3 static void rows_v3(float const* p, std::size_t c, float* r) { rows<32>(p, c, r); }
   static void rows_baseline(float const* p, std::size_t c, float* r) { rows<16>(p, c, r); }
-  OBJEVAL_TARGET_V4 static void columns_v4(double const* p, std::size_t s, std::size_t c, float* r) {
-    columns<64>(p, s, c, r);
-  }
-  OBJEVAL_TARGET_V3 static void columns_v3(double const* p, std::size_t s, std::size_t c, float* r) {
-    columns<32>(p, s, c, r);
-  }
-  static void columns_baseline(double const* p, std::size_t s, std::size_t c, float* r) { columns<16>(p, s, c, r); }
+  OBJEVAL_TARGET_V4 static void columns_v4(double_source p, std::size_t c, float* r) { columns<64>(p, c, r); }
+  OBJEVAL_TARGET_V3 static void columns_v3(double_source p, std::size_t c, float* r) { columns<32>(p, c, r); }
+  static void columns_baseline(double_source p, std::size_t c, float* r) { columns<16>(p, c, r); }
   static inline constinit versioned<void(float const*, std::size_t, float*)> rows_{rows_v4, rows_v3, rows_baseline};
-  static inline constinit versioned<void(double const*, std::size_t, std::size_t, float*)> columns_{
-      columns_v4, columns_v3, columns_baseline};
+  static inline constinit versioned<void(double_source, std::size_t, float*)> columns_{columns_v4, columns_v3,
+                                                                                        columns_baseline};
 };
 
 }  // namespace objeval
