@@ -13,10 +13,12 @@ rounds=${2:-5}
 count=65536 repeats=7
 build=$(dirname "$(dirname "$(find "$root/build/default/bench" -name batch_per_point -type f | head -n 1)")")
 libdir=$(dirname "$(find "$prefix" -name 'libobjeval.so' | head -n 1)")
+export PKG_CONFIG_PATH=$libdir/pkgconfig
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-R_LIBS=$work R CMD INSTALL --no-docs --no-html --library="$work" "$prefix/share/objeval/R/objeval" >/dev/null 2>&1 ||
+cp -r "$prefix/share/objeval/R/objeval" "$work/source"
+R CMD INSTALL --no-docs --no-html --library="$work" "$work/source" >/dev/null 2>&1 ||
   { echo "R package did not install" >&2; exit 1; }
 cat >"$work/Timing.java" <<'JAVA'
 public class Timing {

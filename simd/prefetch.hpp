@@ -19,6 +19,7 @@
 #include "simd/multiversion.hpp"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace objeval {
 
@@ -47,19 +48,23 @@ struct prefetch_ahead {
 
   OBJEVAL_INLINE void operator()(std::size_t step, std::size_t steps) const {
     if (next == nullptr) return;
-    std::size_t const from = step * bytes / steps / line * line, to = (step + 1) * bytes / steps;
+    // From the start of next's line, so that a run that starts within a line
+    // has its last line brought too (a column of R's doubles: one in nine).
+    char const* const first_line = next - reinterpret_cast<std::uintptr_t>(next) % line;
+    std::size_t const span = bytes + static_cast<std::size_t>(next - first_line);
+    std::size_t const from = step * span / steps / line * line, to = (step + 1) * span / steps;
     switch (hint) {
-      case prefetch_hint::used_once: return bring<0>(from, to);
-      case prefetch_hint::second_level: return bring<1>(from, to);
-      case prefetch_hint::every_level: return bring<3>(from, to);
+      case prefetch_hint::used_once: return bring<0>(first_line, from, to);
+      case prefetch_hint::second_level: return bring<1>(first_line, from, to);
+      case prefetch_hint::every_level: return bring<3>(first_line, from, to);
     }
   }
 
  private:
   static constexpr std::size_t line = 64;
   template <int Locality>
-  OBJEVAL_INLINE void bring(std::size_t from, std::size_t to) const {
-    for (std::size_t byte = from; byte < to; byte += line) __builtin_prefetch(next + byte, 0, Locality);
+  OBJEVAL_INLINE static void bring(char const* first_line, std::size_t from, std::size_t to) {
+    for (std::size_t byte = from; byte < to; byte += line) __builtin_prefetch(first_line + byte, 0, Locality);
   }
 };
 

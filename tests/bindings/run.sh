@@ -22,7 +22,8 @@ case $language in
     exec octave-cli --no-history --norc "$here/octave_test.m" "$corpus" "$libdir/objeval/octave" ;;
   r)
     needs R:r-base-dev Rscript:r-base-dev pkg-config:pkg-config
-    R CMD INSTALL --no-docs --no-html --library="$work" "$prefix/share/objeval/R/objeval" >"$work/install.log" 2>&1 ||
+    cp -r "$prefix/share/objeval/R/objeval" "$work/source"  # R CMD INSTALL builds in the folder it is given
+    R CMD INSTALL --no-docs --no-html --library="$work" "$work/source" >"$work/install.log" 2>&1 ||
       { cat "$work/install.log"; exit 1; }
     R_LIBS=$work exec Rscript "$here/r_test.R" "$corpus" ;;
   java)
