@@ -16,7 +16,11 @@ only seeds travel there and only values come back: quadobj uniformly from
 """
 import argparse
 import os
+import shutil
+import signal
+import sys
 import tempfile
+import threading
 import time
 
 import numpy as np
@@ -65,6 +69,26 @@ def count(least):
     return parse
 
 
+def stop_within_seconds_of_ctrl_c(seconds, scratch):
+    """Ctrl-C ends the run, closing the cluster and removing `scratch` on
+    the way out. Dask may swallow the KeyboardInterrupt (raised in a garbage
+    collector callback, it is lost) or hang in closing a cluster whose
+    workers the same Ctrl-C ended: then, after `seconds`, the folder is
+    removed and the process ends all the same."""
+
+    def give_up():
+        shutil.rmtree(scratch, ignore_errors=True)
+        sys.stderr.write("dask_landscape: interrupted\n")
+        os._exit(130)
+
+    def interrupted(signum, frame):
+        signal.signal(signal.SIGINT, signal.default_int_handler)
+        threading.Timer(seconds, give_up).start()
+        raise KeyboardInterrupt
+
+    signal.signal(signal.SIGINT, interrupted)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--problem", choices=["quadobj", "doorcost"], default="quadobj")
@@ -87,23 +111,28 @@ def main():
         problem(points, threads=threads)
         here[threads] = counts[0] / (time.perf_counter() - start)
 
-    # The cluster is closed before its scratch folder goes, on every path.
-    with tempfile.TemporaryDirectory(prefix="objeval-dask-") as scratch:
-        cluster = None
-        try:
-            if args.scheduler is None:
-                cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                                       dashboard_address=None, local_directory=scratch)
-            with Client(args.scheduler or cluster) as client:
-                client.wait_for_workers(1)
-                start = time.perf_counter()
-                futures = client.map(evaluate_block, [problem] * len(counts), range(len(counts)), counts, pure=False)
-                values = np.concatenate(client.gather(futures))
-                seconds = time.perf_counter() - start
-                workers = len(client.scheduler_info()["workers"])
-        finally:
-            if cluster is not None:
-                cluster.close()
+    # The cluster is closed before its scratch folder goes, on every path,
+    # Ctrl-C included: held back while the folder is made, it comes after.
+    held = signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
+    scratch = tempfile.mkdtemp(prefix="objeval-dask-")
+    cluster = None
+    try:
+        stop_within_seconds_of_ctrl_c(5, scratch)
+        signal.pthread_sigmask(signal.SIG_SETMASK, held)
+        if args.scheduler is None:
+            cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
+                                   dashboard_address=None, local_directory=scratch)
+        with Client(args.scheduler or cluster) as client:
+            client.wait_for_workers(1)
+            start = time.perf_counter()
+            futures = client.map(evaluate_block, [problem] * len(counts), range(len(counts)), counts, pure=False)
+            values = np.concatenate(client.gather(futures))
+            seconds = time.perf_counter() - start
+            workers = len(client.scheduler_info()["workers"])
+    finally:
+        if cluster is not None:
+            cluster.close()
+        shutil.rmtree(scratch, ignore_errors=True)
 
     if values.shape != (args.points,) or (values[: counts[0]].view(np.uint32) != first_block.view(np.uint32)).any():
         raise SystemExit("dask_landscape: the cluster's values differ from this process's")
@@ -119,4 +148,8 @@ if __name__ == "__main__":
     try:
         main()
     except KeyboardInterrupt:
-        raise SystemExit(130) from None
+        # The cluster is closed and its folder gone; Dask's threads may still
+        # be winding down, and a plain exit would wait for them.
+        sys.stdout.flush()
+        sys.stderr.write("dask_landscape: interrupted\n")
+        os._exit(130)
