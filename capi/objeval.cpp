@@ -3,7 +3,6 @@
 
 #include <objeval/objeval.h>
 
-#include <cstdint>
 #include <iterator>
 #include <limits>
 
@@ -16,6 +15,19 @@ constexpr std::size_t problem_count = std::size(objeval::problems);
 bool fits_in_memory(std::size_t count, std::size_t dimension) noexcept {
   constexpr std::size_t most_bytes = static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
   return count <= most_bytes / sizeof(float) / dimension;
+}
+
+template <class T>
+int evaluate_strided(size_t problem, T const* points, size_t count, size_t point_stride, size_t value_stride,
+                     float* values, unsigned threads) {
+  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
+  objeval::problem_entry const& p = objeval::problems[problem];
+  objeval::strided const layout{point_stride, value_stride};
+  if (!objeval::strides_fit<T>(count, p.info.dimension, layout) || !fits_in_memory(count, 1)) return OBJEVAL_COUNT_TOO_LARGE;
+  if (count == 0) return OBJEVAL_OK;
+  if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
+  objeval::evaluate_strided(p, points, count, layout, values, threads);
+  return OBJEVAL_OK;
 }
 
 }  // namespace
@@ -43,27 +55,6 @@ int objeval_evaluate(size_t problem, float const* points, size_t count, float* v
   }
   return OBJEVAL_OK;
 }
-
-}  // extern "C"
-
-namespace {
-
-template <class T>
-int evaluate_strided(size_t problem, T const* points, size_t count, size_t point_stride, size_t value_stride,
-                     float* values, unsigned threads) {
-  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
-  objeval::problem_entry const& p = objeval::problems[problem];
-  objeval::strided const layout{point_stride, value_stride};
-  if (!objeval::strides_fit<T>(count, p.info.dimension, layout) || !fits_in_memory(count, 1)) return OBJEVAL_COUNT_TOO_LARGE;
-  if (count == 0) return OBJEVAL_OK;
-  if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
-  objeval::evaluate_strided(p, points, count, layout, values, threads);
-  return OBJEVAL_OK;
-}
-
-}  // namespace
-
-extern "C" {
 
 int objeval_evaluate_strided(size_t problem, float const* points, size_t count, size_t point_stride,
                              size_t value_stride, float* values, unsigned threads) {
