@@ -12,8 +12,10 @@ inline constexpr std::size_t value_count = 240;
 float cost(std::span<float const, value_count> assignment) noexcept;
 
 // costs[p] = cost of points[p*240 .. p*240+239], bit for bit as `cost` gives
-// it, on `threads` threads (0: one per core); the results do not depend on
-// it. Throws std::invalid_argument unless points.size() == 240 * costs.size().
+// it, on `threads` threads: 0 for one per CPU this process may use (its
+// affinity mask and cgroup CPU quota), and a larger count is lowered to that
+// number; the results do not depend on it. Throws std::invalid_argument
+// unless points.size() == 240 * costs.size().
 void cost_batch(std::span<float const> points, std::span<float> costs, unsigned threads = 1);
 
 }  // namespace objeval::doorcost
