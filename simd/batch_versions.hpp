@@ -210,7 +210,7 @@ OBJEVAL_INLINE void evaluate_blocks(Source const& source, std::size_t count, flo
 template <std::size_t N, class T, std::size_t Registers, class Sum>
 class batch_versions {
  public:
-  // Points are shared between `threads` threads (0: one per core).
+  // Points are shared between `threads` threads, as thread_count() lowers them.
   static void evaluate(float const* points, std::size_t count, float* results, unsigned threads) {
     for_each_share(count, threads, 64, [points, results](std::size_t first, std::size_t size) {
       rows_(points + first * N, size, results + first);
