@@ -29,8 +29,8 @@ class build_py_with_library(build_py):
         # Out of the source tree: a build/ there may belong to another checkout.
         with tempfile.TemporaryDirectory(prefix="objeval-library-") as build:
             subprocess.check_call(["cmake", "-S", str(ROOT), "-B", build, "-DCMAKE_BUILD_TYPE=Release",
-                                   "-DOBJEVAL_TEST=OFF", "-DOBJEVAL_BENCH=OFF", "-DOBJEVAL_BARE=OFF", "-DOBJEVAL_BINDINGS=OFF",
-                                   "-DOBJEVAL_PYTHON=OFF"])
+                                   "-DOBJEVAL_TEST=OFF", "-DOBJEVAL_BENCH=OFF", "-DOBJEVAL_BARE=OFF"] +
+                                  [f"-DOBJEVAL_{part}=OFF" for part in ("OCTAVE", "R", "JAVA", "FORTRAN", "PYTHON")])
             subprocess.check_call(["cmake", "--build", build, "--target", "objeval_c",
                                    "--parallel", str(os.cpu_count() or 1)])
             target = pathlib.Path(self.build_lib) / "objeval"

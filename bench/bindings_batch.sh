@@ -12,8 +12,8 @@ prefix=$(realpath "${1:-$root/build/default/tests/bindings-prefix}")
 rounds=${2:-5}
 count=65536 repeats=7
 build=$(dirname "$(dirname "$(find "$root/build/default/bench" -name batch_per_point -type f | head -n 1)")")
-libdir=$(dirname "$(find "$prefix" -name 'libobjeval.so' | head -n 1)")
-export PKG_CONFIG_PATH=$libdir/pkgconfig
+export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name objeval.pc)")  # one in a prefix, unlike libobjeval.so
+libdir=$(pkg-config --variable=libdir objeval)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

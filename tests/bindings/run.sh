@@ -3,9 +3,10 @@
 # golden corpus; exits 77, which ctest reports as skipped, where the
 # language's tool is missing.
 #
-#   run.sh octave|r|java|fortran PREFIX CORPUS_DIR
+#   run.sh octave|r|java|fortran PREFIX LIBDIR CORPUS_DIR
+# LIBDIR: the install's library directory, relative to PREFIX.
 set -eu
-language=$1 prefix=$(realpath "$2") corpus=$(realpath "$3")
+language=$1 prefix=$(realpath "$2") libdir=$(realpath "$2/$3") corpus=$(realpath "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -14,7 +15,6 @@ needs() {
     command -v "${tool%%:*}" >/dev/null || { echo "SKIPPED: no ${tool%%:*} (Debian: ${tool#*:})"; exit 77; }
   done
 }
-libdir=$(dirname "$(find "$prefix" -name 'libobjeval.so' | head -n 1)")
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 case $language in
   octave)
