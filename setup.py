@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Builds libobjeval with CMake and ships it inside the objeval package, so
 that `pip install .` gives a package that needs no compiler at import time.
 The package is Python over ctypes: its wheel fits every Python 3 on one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times whole commands by alternating them one run at a time: start one,
 // wait for it, start the next. On a virtual machine the cost of starting a
 // process drifts by half and more from one moment to the next; commands run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The C batch's time a point: PROBLEM's batch of COUNT random points, row
  * after row of floats, on one thread; prints the median of REPEATS calls in
  * nanoseconds a point. The reference the bindings are timed against

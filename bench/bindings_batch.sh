@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A 65,536-point batch on one thread, in nanoseconds a point: the C batch
 # from floats, row after row, against each binding from its own natural
 # array (Octave and R: a double matrix, a point per row; Java: float[]).

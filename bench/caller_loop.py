@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """What a caller's loop pays per point: write input.txt, run the program, read
 output.txt. Compares writing input.txt with open(path, "w"), which truncates
 it, against writing it in place (examples/python/evaluate_examples.py), in

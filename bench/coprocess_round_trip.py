@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The round trip of objeval-eval kept as a coprocess by a Python caller, one
 line at a time: write a point, read its value, write the next. Timed against
 the floor, an echo coprocess (bench/echo_lines) driven the same way with the

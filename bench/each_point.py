@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Evaluates every line of a points file by running PROGRAM once per point, as
 an optimiser's loop does: write input.txt in place, run the program, read
 output.txt. Prints one value per line, like objeval-eval.

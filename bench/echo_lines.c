@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The floor of a coprocess: reads lines from standard input and answers
  * each with a value's worth of text, "0.000000", at once. */
 #include <string.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time per evaluation, one point at a time and in batches, next to two
 // bounds: for one point, the latency of a bare chain of as many dependent
 // fused multiply-adds; for batches, the throughput of as many independent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The least any run can cost: a static program with no C library whose only
  * instruction of its own is the system call that exits. */
 void _start(void) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The least a run can cost: read N numbers from input.txt, write one to
  * output.txt. argv[1] is N. Statically linked, like the programs. */
 #include <stdio.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Whole-process time per run of doorcost and quadobj, next to two references:
 #   - the exec limit: a static program with no C library that only exits;
 #   - the floor: a static C program doing the same file work through the C

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Points per second of objeval-eval on a file of 10,000 points, side by side
 # with running the program once per point (bench/each_point.py: write
 # input.txt in place, run, read output.txt). Both must print the same values.

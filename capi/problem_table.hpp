@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The problems, in one table: the C interface, objeval-eval and, through the
 // C interface, every language binding take their names, dimensions and
 // descriptions from here.

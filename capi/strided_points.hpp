@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Points in any layout, float or double. The rows of a column-major matrix
 // of doubles (MATLAB, R) go to the batch that reads them down the columns.
 // Any other layout is evaluated a share at a time: each thread gathers up to

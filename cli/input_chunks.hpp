@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input in chunks of whole lines. A chunk is read into a buffer of its
 // own while the chunk before it is still being evaluated from another, so a
 // chunk starts with the partial line that ended the one before.

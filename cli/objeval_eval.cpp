@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // objeval-eval: evaluates many points in one process. Points are read from
 // FILE or standard input, one per line; one value per line goes to standard
 // output. A bad line stops the run: every value printed before it is right.

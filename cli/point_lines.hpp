@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Points as text, one per line: N numbers separated by white space or by
 // single commas (so numpy.savetxt output and CSV rows both work), each read
 // as the programs read "input.txt". A comma separates two fields: one at the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The programs' run frame without the C library: raw system calls, its own
 # entry point, number reading through fast_float. Linux x86-64 with GCC or
 # Clang only; elsewhere, under sanitizers and without fast_float, the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One evaluator: the library objeval::NAME from SOURCES, and the program NAME
 # from main.cpp. RUN_PATH names the sources a run goes through besides
 # main.cpp: none of them throws, and built without exception support the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # `run_examples` evaluates every shipped example point with the built programs.
 set(OBJEVAL_EXAMPLE_PROGRAMS doorcost quadobj)
 set(example_commands "")

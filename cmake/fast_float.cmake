@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # fast_float, header-only, converts decimal text for the programs without the
 # C library. Installed (Debian: libfast-float-dev), or else fetched where a
 # network answers, pinned by hash; failing both, OBJEVAL_FAST_FLOAT_INCLUDE_DIR

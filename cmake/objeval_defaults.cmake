@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Flags every target of this project is built with. -ffp-contract=off is part
 # of the results: the compiler must not fuse a product into a sum on its own.
 # The hardening costs nothing measurable: the evaluators hold no arrays on

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Each optional part of the build, a language's binding, has one option,
 # OBJEVAL_<PART>, that is AUTO, ON or OFF:
 #   AUTO (the default) builds it where its tools are complete, and otherwise

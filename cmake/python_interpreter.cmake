@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Python 3 that the tests run and whose layout `cmake --install` follows.
 # Python3_EXECUTABLE (the presets pass $OBJEVAL_PYTHON) decides when given.
 # Otherwise the first python3 on PATH, unless it lacks NumPy and Debian's

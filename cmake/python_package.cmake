@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # `cmake --install` also puts the Python package objeval, with its own copy
 # of libobjeval, into the prefix's Python directory.
 objeval_part_wanted(PYTHON)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs PROGRAM once per example in EXAMPLES_DIR, the way a caller would:
 # input.txt in, output.txt out, inside WORK_DIR.
 file(GLOB examples "${EXAMPLES_DIR}/*.txt")

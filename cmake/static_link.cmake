@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A run costs little more than the process start when there is no dynamic
 # loader to run: programs link statically where the toolchain can.
 # OBJEVAL_STATIC_PIE makes them position-independent as well, so that their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <objeval/doorcost.hpp>
 
 #include "doorcost/cost_terms.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The batch for a column-major matrix of doubles, a point per row (MATLAB,
 // Octave, R): costs[r] is the cost of row r, each value rounded once to
 // float, bit for bit as cost_batch gives it. Row r of column n is at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The defining order of the cost sum, written once for any lane type: a float,
 // or lanes of floats that carry one assignment each.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terminal's instance: freight flow from each inbound truck (row) to each
 // outbound truck (column), and the distance rule between doors.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame/run.hpp"
 
 #include <objeval/doorcost.hpp>

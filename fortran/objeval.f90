@@ -1,3 +1,4 @@
+! SPDX-License-Identifier: MIT
 ! The evaluators from Fortran, through libobjeval's C interface: each
 ! function gives the program's value, bit for bit.
 !

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rounds an exact binary value m * 2^e to float or double, to nearest with
 // ties to even, through subnormals and up to infinity: the one rounding step
 // that reading hexadecimal text and a fused multiply-add in software share.

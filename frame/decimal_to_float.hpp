@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text to the nearest float, correctly rounded, in the C locale.
 // fast_float where the build found it (OBJEVAL_FAST_FLOAT): it is header-only,
 // so the programs without the C library can use it. Elsewhere the standard

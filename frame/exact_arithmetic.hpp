@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Included by every translation unit that computes a value: the results are
 // defined bit for bit, so a build that would change them must not compile.
 #pragma once

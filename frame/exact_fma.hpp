@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // a * b + c with one rounding, in integer arithmetic: what a program without
 // the C library uses where the CPU has no FMA instruction.
 #pragma once

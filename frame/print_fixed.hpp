@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "%f" of a float widened to double, byte for byte as the C library prints
 // it: six decimals rounded to nearest with ties to even, every integer digit,
 // "-" on any negative value (-0 included), "inf", "nan" and "-nan".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run frame a program is built with: on its own system calls where the
 // build asks for it (OBJEVAL_BARE), on the C library elsewhere.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a run of either frame reads, writes and reports.
 #pragma once
 

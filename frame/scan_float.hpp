@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads one number from a stream of bytes exactly as the C library's
 // fscanf("%f") does in the C locale: the same characters taken, the same
 // characters left when the text is not a number, the same float.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run frame both programs share, on the C library: read N numbers from
 // "input.txt", evaluate them, write the value to "output.txt". No heap, no
 // iostreams, no locale. It is the reference for the frame without the C

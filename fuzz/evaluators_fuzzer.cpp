@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both evaluators on whatever values the bytes give: read as text the way
 // the programs read them, or taken as raw floats to reach every bit pattern.
 // A result may be anything, even NaN, but the batch must match the one-point

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as "input.txt": reading them must neither crash nor misbehave,
 // and every value read must print as "%f" within the frame's bounds.
 #include "frame/value_files.hpp"

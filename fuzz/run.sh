@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every fuzz target for SECONDS each from the seed corpus in fuzz/corpus,
 # and fails on any crash, leak or sanitizer report. New inputs go to a
 # scratch directory, not to the repository; crash reproducers to ARTIFACTS.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes, read by the frame's own reader and by glibc's fscanf("%f"):
 // every slot's bits and where reading stopped must agree (but for glibc's
 // known misrounding of some subnormal hexadecimals, where ours is right).

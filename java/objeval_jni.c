@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The JNI side of objeval.Objeval: arrays reached without a copy, then one
  * call of the C interface. The Java side has checked every length. */
 #include <jni.h>

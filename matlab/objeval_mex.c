@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* objeval_doorcost(X [, threads]) and objeval_quadobj(X [, threads]) for
  * Octave and MATLAB: one gateway, built once per problem with
  * OBJEVAL_MEX_PROBLEM set to the problem's index in libobjeval's table.

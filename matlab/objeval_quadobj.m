@@ -9,3 +9,5 @@
 %
 %   A wrong shape, a complex, sparse or non-numeric X is an error with an
 %   identifier objeval:shape, objeval:complex, objeval:sparse or objeval:type.
+
+% SPDX-License-Identifier: MIT

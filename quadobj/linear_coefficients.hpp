@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // c[i], the coefficient of variable i alone.
 #pragma once
 

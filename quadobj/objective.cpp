@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <objeval/quadobj.hpp>
 
 #include "simd/multiversion.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "quadobj/objective_columns.hpp"
 #include "quadobj/objective_terms.hpp"
 #include "simd/batch_versions.hpp"

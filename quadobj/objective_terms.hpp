@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The defining order of the objective's sum, written once for any lane type:
 // a double, or a vector of doubles that carries one point per lane.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The batch function of an evaluator: blocks of points in vector lanes, one
 // version per instruction set, shared between threads.
 #pragma once

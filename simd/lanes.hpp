@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many values of one type side by side, one per point, in Registers registers
 // of Bytes bytes: every operation acts on each lane alone, with the rounding
 // of a single value. Each register is an independent chain of operations, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One evaluation compiled for several instruction sets, with the best one the
 // CPU has picked at the first call. Fused multiply-adds are exact in every
 // version: the hardware instruction where there is one, a correctly rounded

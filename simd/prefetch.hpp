@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Work a sum does between its steps. A batch asks for the next block's points
 // there, a share at each step: asked for all at once, they would stall the
 // CPU until most had arrived; spread out, they arrive while it computes.

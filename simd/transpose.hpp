@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Points are stored one after another; a block of lanes wants value n of
 // every point side by side. Square tiles of a register's width are turned
 // in registers: each step swaps one bit of the row number with the same bit

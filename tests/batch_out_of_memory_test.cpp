@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A batch that cannot get memory must still give every point its bits, on
 // any number of threads, and neither throw nor end the process. The
 // allocation functions are replaced here so that a test can refuse memory.

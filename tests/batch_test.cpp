@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The batch functions must give every point the very bits of the one-point
 // function, whatever the point holds and wherever it sits in a block.
 #include "float_bits.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C library keeps batch threads between calls, waiting in its own code:
 // a dlclose after a threaded call must not unmap it under them.
 #include <gtest/gtest.h>

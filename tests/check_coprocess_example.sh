@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a coprocess example (python, shell or java) on every example point and
 # compares its values with the programs' output.txt; exits 77, which ctest
 # reports as skipped, where the example's tool is missing.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Checks in each program's binary what a run relies on:
 #   - the run frame loads and checks a stack canary (-fstack-protector-strong);
 #   - no static constructors of the program's own, and no iostreams;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "float_bits.hpp"
 
 #include <objeval/doorcost.hpp>

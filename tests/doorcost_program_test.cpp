@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // doorcost as a caller sees it: files in a fresh directory, stdout, exit status.
 #include "program_run.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The software fused multiply-add that programs without the C library use
 // where the CPU has no FMA instruction, against the instruction itself.
 #include "frame/exact_fma.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programs under load and under hostile input: every outcome is one of
 // the documented ones, and no run crashes.
 #include "program_run.hpp"

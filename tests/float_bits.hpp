@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exact comparison of floating-point results, reported in hexfloat.
 #pragma once
 

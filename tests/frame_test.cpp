@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame's reading and writing, in process, on memory streams.
 #include "frame/value_files.hpp"
 #include "float_bits.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // objeval-eval kept as a coprocess: a caller writes one line, waits for its
 // value, and only then writes the next. Every wait is bounded, so a program
 // that holds a value back fails the test instead of hanging it.

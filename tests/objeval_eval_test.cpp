@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // objeval-eval as a caller sees it: a points file in, values out, and a bad
 // line that stops the run after every value before it.
 #include "cli/point_lines.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The writer of the frame without the C library against glibc's "%f".
 // tools/check_print_fixed_all.cpp covers all 2^32 floats; this covers the
 // cases that go wrong first, and a random sample.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "program_run.hpp"
 
 #include <fcntl.h>

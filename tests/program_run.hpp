@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a built program as a caller would: in a directory of its own, with no
 // arguments, capturing its standard output and exit status.
 #pragma once

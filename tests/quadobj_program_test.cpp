@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // quadobj runs the same frame with 50 values; a few runs pin that joining.
 #include "program_run.hpp"
 

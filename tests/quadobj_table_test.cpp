@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The committed pair table, read as source text: every literal must obey the
 // instance's rules, and be what the program was compiled with.
 #include "quadobj/pair_coefficients.hpp"

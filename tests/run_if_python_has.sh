@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a command with PYTHON if that interpreter can import every module
 # named; otherwise says which are missing and exits 77, which ctest reports
 # as a skipped test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader of the frame without the C library against glibc's
 // fscanf("%f"), on the same bytes: every slot's bits and where reading
 // stopped must agree, including on text that is not a number.

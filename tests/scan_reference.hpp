@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame's reader and the C library's fscanf("%f") run over the same
 // bytes: the slots they fill and where each stopped.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The threads a batch shares its work with respect their host: as many as
 // the process may use, placed inside its mask, deaf to its signals, and
 // joined before an error returns.

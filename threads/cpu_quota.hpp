@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A cgroup's CPU quota, as a number of CPUs: a container or a systemd slice
 // may allow a process fewer CPUs' worth of time than its affinity mask
 // holds, and threads beyond the quota only wait for their turn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs one piece of work on several threads at once: the calling thread, and
 // the pool's kept threads on the caller's other CPUs, or new threads where
 // none is free. Each thread calls the same `work()`, which takes its tasks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Splits a batch of independent points between threads. Each point's value
 // is computed in its own vector lane, whatever else shares its block, so
 // the results do not depend on how the batch is split.

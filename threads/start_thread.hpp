@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers are started with every signal blocked: a signal meant for the host
 // (SIGINT in Python, the JVM's own) must reach one of the host's threads,
 // never a helper that runs evaluation code and cannot handle it.

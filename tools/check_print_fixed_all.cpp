@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints every one of the 2^32 float bit patterns with the frame's writer
 // and with snprintf("%f"), and reports the first difference in hexfloat.
 // Takes minutes; not part of the test suite.

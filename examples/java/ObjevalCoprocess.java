@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 import java.io.BufferedReader;
 import java.io.BufferedWriter;
 import java.io.IOException;

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """A caller that wants no library: objeval-eval kept as a coprocess, one
 point a line in, its value a line out, bit for bit the program's.
 

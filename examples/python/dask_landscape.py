@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The landscape of a problem: a large random sample evaluated on a Dask
 cluster, block by block, each block one batch call on a worker, and a
 histogram of the values.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Evaluates the shipped example points through the C interface library with
 ctypes, one at a time and as one batch, and checks every value against what
 the programs write to output.txt for the same point.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Two optimisers on the two instances, through the objeval package, and a
 convergence plot of both.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # objeval-eval kept as a coprocess by a shell loop: one point a line in, its
 # value a line out.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run frame on raw system calls: "input.txt" is read in bounded chunks
 // and only as far as N numbers need, "output.txt" is overwritten in place.
 #pragma once

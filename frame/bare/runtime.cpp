@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What compiled C++ expects of the C library, for a program without one: the
 // memory functions the compiler calls on its own, fma for CPUs without the
 // instruction, and the failure paths of the stack protector and assert.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry point of a program without the C library: set up the stack
 // protector's canary, run main, exit with its status. Nothing else runs
 // before main: no cpuid, no locale, no stdio buffers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The few Linux x86-64 system calls a run needs, made directly: a program
 // built on them starts without the C library and its start-up work.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one door assignment: slots 0..119 place the inbound trucks (row i,
 // door k at i*8+k), slots 120..239 the outbound trucks (row j, door l).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The quadratic objective of 50 variables: x[i] is slot i.
 #pragma once
 

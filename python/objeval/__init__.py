@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Exact evaluators of two fixed optimisation instances, bit for bit the
 values of the programs ``doorcost`` and ``quadobj``.
 

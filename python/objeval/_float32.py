@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The float32 a number is evaluated at: the one nearest to its exact value,
 rounded once (ties to even). A binary number (a float, a NumPy float of any
 width) is rounded from its binary value, an int, a Fraction or a Decimal

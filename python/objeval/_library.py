@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Finds and loads libobjeval, the C interface, with ctypes, and reads its
 table of problems."""
 import ctypes

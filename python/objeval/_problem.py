@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A problem instance as a callable, over NumPy arrays or plain sequences."""
 import array
 import numbers

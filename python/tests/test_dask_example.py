@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """examples/python/dask_landscape.py at its edges: a run smaller than a
 block, arguments refused at once, and no scratch folder left on any path."""
 import os

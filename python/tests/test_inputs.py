@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """One input contract, with NumPy and without: each case behaves the same in
 both, and each value is the float32 nearest to its exact value, rounded
 once."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The objeval package against the programs: the same values, bit for bit.
 
 OBJEVAL_DOORCOST and OBJEVAL_QUADOBJ name the programs to compare with;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Problems travel to worker processes, by name, and give there the bits of
 the one-point call here: process pools under every start method, executors,
 and SciPy's parallel differential evolution."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 import java.io.IOException;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;

@@ -1,3 +1,4 @@
+! SPDX-License-Identifier: MIT
 ! The Fortran module against the golden bits, one point and batch, on every
 ! thread count; then a caller's loop: a random search on quadobj.
 !   fortran_test CORPUS_DIR

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the build into PREFIX, as a user would, and writes the golden
 # corpus into CORPUS_DIR for the bindings' tests.
 #

@@ -94,3 +94,5 @@ if failures
   exit(1);
 end
 printf("octave: every value is golden\n");
+
+% SPDX-License-Identifier: MIT

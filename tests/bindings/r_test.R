@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The R package against the golden bits, one point and batch, on every
 # thread count; its errors; then two real callers: optim (L-BFGS-B) and
 # DEoptim.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs one language's binding test against an installed prefix and the
 # golden corpus; exits 77, which ctest reports as skipped, where the
 # language's tool is missing.
@@ -34,7 +35,7 @@ case $language in
     needs gfortran:gfortran pkg-config:pkg-config
     cd "$work"
     gfortran -Wall -o fortran_test "$prefix/include/objeval/objeval.f90" "$here/fortran_test.f90" \
-      $(pkg-config --libs objeval)
+      $(pkg-config --libs objeval) -Wl,-rpath,"$libdir"
     exec ./fortran_test "$corpus" ;;
   *) echo "unknown language $language"; exit 2 ;;
 esac

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <objeval/objeval.h>
 
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Evaluates the fixed corpus through the one-point and the batch functions and
 // compares every result's bits with the golden file.
 //

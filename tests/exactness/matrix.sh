@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the exactness check in every cell of the matrix and checks each build
 # against the golden file: GCC and Clang, -O0 and -O3, baseline x86-64 and
 # -march=native. Each build runs three times, with the CPU as it is and with

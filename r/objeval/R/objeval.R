@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 #' doorcost(x, threads = 1L) and quadobj(x, threads = 1L): x is a numeric
 #' vector of 240 (50) values, one point, or a matrix of n rows, a point per
 #' row; the result is one value per point, bit for bit the program's, as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* objeval's evaluators for R: a numeric, integer or logical vector or
  * matrix, a point per row, through libobjeval's C interface. */
 #include <R.h>
