@@ -1,8 +1,12 @@
+// SPDX-License-Identifier: MIT
+#include "capi/firewall.hpp"
 #include "capi/problem_table.hpp"
 #include "capi/strided_points.hpp"
+#include "threads/worker_pool.hpp"
 
 #include <objeval/objeval.h>
 
+#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -18,7 +22,7 @@ bool fits_in_memory(std::size_t count, std::size_t dimension) noexcept {
 }
 
 template <class T>
-int evaluate_strided(size_t problem, T const* points, size_t count, size_t point_stride, size_t value_stride,
+objeval_status evaluate_strided(size_t problem, T const* points, size_t count, size_t point_stride, size_t value_stride,
                      float* values, unsigned threads) {
   if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
   objeval::problem_entry const& p = objeval::problems[problem];
@@ -26,8 +30,10 @@ int evaluate_strided(size_t problem, T const* points, size_t count, size_t point
   if (!objeval::strides_fit<T>(count, p.info.dimension, layout) || !fits_in_memory(count, 1)) return OBJEVAL_COUNT_TOO_LARGE;
   if (count == 0) return OBJEVAL_OK;
   if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
-  objeval::evaluate_strided(p, points, count, layout, values, threads);
-  return OBJEVAL_OK;
+  return objeval::firewall([&] {
+    objeval::evaluate_strided(p, points, count, layout, values, threads);
+    return OBJEVAL_OK;
+  });
 }
 
 }  // namespace
@@ -42,7 +48,14 @@ objeval_problem const* objeval_problem_at(size_t index) {
   return index < problem_count ? &objeval::problems[index].info : nullptr;
 }
 
-int objeval_evaluate(size_t problem, float const* points, size_t count, float* values, unsigned threads) {
+size_t objeval_problem_find(char const* name) {
+  if (name != nullptr)
+    for (std::size_t index = 0; index < problem_count; ++index)
+      if (std::strcmp(objeval::problems[index].info.name, name) == 0) return index;
+  return OBJEVAL_NO_PROBLEM;
+}
+
+objeval_status objeval_evaluate(size_t problem, float const* points, size_t count, float* values, unsigned threads) {
   if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
   objeval::problem_entry const& p = objeval::problems[problem];
   if (!fits_in_memory(count, p.info.dimension)) return OBJEVAL_COUNT_TOO_LARGE;
@@ -50,30 +63,37 @@ int objeval_evaluate(size_t problem, float const* points, size_t count, float* v
   if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
   if (count == 1) {
     values[0] = p.one(points);
-  } else {
-    p.batch({points, count * p.info.dimension}, {values, count}, threads);
+    return OBJEVAL_OK;
   }
-  return OBJEVAL_OK;
+  return objeval::firewall([&] {
+    p.batch({points, count * p.info.dimension}, {values, count}, threads);
+    return OBJEVAL_OK;
+  });
 }
 
-int objeval_evaluate_strided(size_t problem, float const* points, size_t count, size_t point_stride,
+objeval_status objeval_evaluate_strided(size_t problem, float const* points, size_t count, size_t point_stride,
                              size_t value_stride, float* values, unsigned threads) {
   return evaluate_strided(problem, points, count, point_stride, value_stride, values, threads);
 }
 
-int objeval_evaluate_double(size_t problem, double const* points, size_t count, size_t point_stride,
+objeval_status objeval_evaluate_double(size_t problem, double const* points, size_t count, size_t point_stride,
                             size_t value_stride, float* values, unsigned threads) {
   return evaluate_strided(problem, points, count, point_stride, value_stride, values, threads);
 }
 
-char const* objeval_status_message(int status) {
+char const* objeval_status_message(objeval_status status) {
   switch (status) {
     case OBJEVAL_OK: return "success";
     case OBJEVAL_NULL_POINTER: return "a pointer is NULL";
     case OBJEVAL_COUNT_TOO_LARGE: return "the count is too large for memory";
     case OBJEVAL_NO_SUCH_PROBLEM: return "there is no such problem";
-    default: return "unknown status";
+    case OBJEVAL_INTERNAL_ERROR: return "an internal error stopped the call";
   }
+  return "unknown status";
+}
+
+void objeval_release_threads(void) {
+  if (objeval::worker_pool* const pool = objeval::worker_pool::instance()) pool->release_idle();
 }
 
 float objeval_doorcost(float const* values) {

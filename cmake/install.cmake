@@ -11,7 +11,8 @@ install(TARGETS objeval_headers objeval_doorcost objeval_quadobj objeval_c
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/objeval DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/objeval DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} PATTERN "*.in" EXCLUDE)
+install(FILES ${PROJECT_BINARY_DIR}/include/objeval/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/objeval)
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/objeval)
 install(EXPORT objevalTargets NAMESPACE objeval:: DESTINATION ${config_dir})

@@ -1,16 +1,26 @@
+// SPDX-License-Identifier: MIT
 // The checked C interface: every bad call is refused with a status and
 // touches nothing; the table describes the problems that every binding
 // builds on.
+#define OBJEVAL_DEPRECATED(replacement)  // the first interface is tested on purpose
 #include <objeval/objeval.h>
+
+#include "capi/firewall.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <sched.h>
 
 namespace {
 
@@ -31,6 +41,25 @@ TEST(CApi, TableNamesEachProblemWithItsDimension) {
   EXPECT_EQ(objeval_problem_at(2), nullptr);
   EXPECT_EQ(objeval_problem_at(SIZE_MAX), nullptr);
   EXPECT_STREQ(objeval_version(), OBJEVAL_EXPECTED_VERSION);
+  EXPECT_EQ(std::to_string(OBJEVAL_VERSION_MAJOR) + "." + std::to_string(OBJEVAL_VERSION_MINOR) + "." +
+                std::to_string(OBJEVAL_VERSION_PATCH),
+            OBJEVAL_EXPECTED_VERSION);
+}
+
+TEST(CApi, ProblemsAreFoundByTheirExactName) {
+  EXPECT_EQ(objeval_problem_find("doorcost"), std::size_t{OBJEVAL_DOORCOST});
+  EXPECT_EQ(objeval_problem_find("quadobj"), std::size_t{OBJEVAL_QUADOBJ});
+  for (char const* name : {"QUADOBJ", "quadobj ", "", "doorcos", static_cast<char const*>(nullptr)})
+    EXPECT_EQ(objeval_problem_find(name), OBJEVAL_NO_PROBLEM) << (name ? name : "NULL");
+  float point[240] = {}, value = 0.0f;
+  EXPECT_EQ(objeval_evaluate(objeval_problem_find("nosuch"), point, 1, &value, 1), OBJEVAL_NO_SUCH_PROBLEM);
+}
+
+// An exception that crossed an extern "C" function would end the host.
+TEST(CApi, WhatIsThrownInsideBecomesAStatus) {
+  EXPECT_EQ(objeval::firewall([]() -> objeval_status { throw std::runtime_error("inside"); }), OBJEVAL_INTERNAL_ERROR);
+  EXPECT_EQ(objeval::firewall([]() -> objeval_status { throw 1; }), OBJEVAL_INTERNAL_ERROR);
+  EXPECT_EQ(objeval::firewall([] { return OBJEVAL_OK; }), OBJEVAL_OK);
 }
 
 TEST(CApi, EvaluateGivesTheOnePointBitsForAnyCount) {
@@ -68,19 +97,20 @@ TEST(CApi, EveryBadCallIsAStatusAndTouchesNothing) {
 
   std::set<std::string> messages;
   for (int const status : std::initializer_list<int>{OBJEVAL_OK, OBJEVAL_NULL_POINTER, OBJEVAL_COUNT_TOO_LARGE,
-                                                    OBJEVAL_NO_SUCH_PROBLEM, 99, -1})
-    messages.insert(objeval_status_message(status));
-  EXPECT_EQ(messages.size(), 5u);  // each status its own words; unknown ones share theirs
+                                                    OBJEVAL_NO_SUCH_PROBLEM, OBJEVAL_INTERNAL_ERROR, 99, -1})
+    messages.insert(objeval_status_message(static_cast<objeval_status>(status)));
+  EXPECT_EQ(messages.size(), 6u);  // each status its own words; unknown ones share theirs
 }
 
 // MATLAB and R hand over a column-major matrix of doubles, a point per row:
 // each double is rounded once to float, and the values are the bits of the
 // row-major float call, on any thread count and at any size, read down the
-// columns or, where the columns lie 64 KiB apart, gathered.
+// columns or, where the columns lie 64 KiB apart, gathered. 1,200 points are
+// enough for a batch to split between two threads.
 TEST(CApi, StridedAndDoublePointsGiveTheFloatBits) {
   for (std::size_t const problem : {std::size_t{OBJEVAL_DOORCOST}, std::size_t{OBJEVAL_QUADOBJ}}) {
     std::size_t const d = objeval_problem_at(problem)->dimension;
-    for (std::size_t const n : {std::size_t{1}, std::size_t{3}, std::size_t{300}}) {
+    for (std::size_t const n : {std::size_t{1}, std::size_t{3}, std::size_t{300}, std::size_t{1200}}) {
       for (std::size_t const stride : {n, std::size_t{8192}}) {
         std::vector<double> columns(stride * d);
         std::vector<float> rows(n * d);
@@ -116,6 +146,51 @@ TEST(CApi, StridedAndDoublePointsGiveTheFloatBits) {
   EXPECT_EQ(value, untouched);
   ASSERT_EQ(objeval_evaluate_double(OBJEVAL_DOORCOST, point.data(), 1, 240, 1, &value, 1), OBJEVAL_OK);
   EXPECT_EQ(value, 1147840.0f);
+}
+
+// The helper threads a host may need to control: bound one to a CPU unless
+// OBJEVAL_PIN_THREADS=0 (ctest runs this test both ways), and ended on
+// request, then started again by the next batch.
+std::vector<std::string> helper_cpu_lists() {
+  std::vector<std::string> lists;
+  std::string const self = std::to_string(gettid());
+  for (auto const& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    if (task.path().filename() == self) continue;
+    std::ifstream status(task.path() / "status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("Cpus_allowed_list:", 0) == 0) lists.push_back(line.substr(line.find_first_not_of(" \t", 18)));
+  }
+  return lists;
+}
+
+TEST(CApi, HelperThreadsArePinnedUnlessAskedNotAndEndOnRequest) {
+  cpu_set_t mine;
+  ASSERT_EQ(sched_getaffinity(0, sizeof mine, &mine), 0);
+  if (CPU_COUNT(&mine) < 2) GTEST_SKIP() << "one CPU: no helper";
+  objeval_release_threads();
+  ASSERT_TRUE(helper_cpu_lists().empty());
+  std::vector<float> points(4000 * 50, 0.5f), values(4000);
+  ASSERT_EQ(objeval_evaluate(OBJEVAL_QUADOBJ, points.data(), 4000, values.data(), 2), OBJEVAL_OK);
+  std::vector<std::string> const helpers = helper_cpu_lists();
+  ASSERT_EQ(helpers.size(), 1u);
+  char const* const pin = std::getenv("OBJEVAL_PIN_THREADS");
+  if (pin != nullptr && std::string(pin) == "0") {
+    std::string const main_list = [] {
+      std::ifstream status("/proc/self/status");
+      for (std::string line; std::getline(status, line);)
+        if (line.rfind("Cpus_allowed_list:", 0) == 0) return line.substr(line.find_first_not_of(" \t", 18));
+      return std::string();
+    }();
+    EXPECT_EQ(helpers[0], main_list);
+  } else {
+    EXPECT_EQ(helpers[0].find_first_of(",-"), std::string::npos) << helpers[0];  // one CPU
+  }
+  objeval_release_threads();
+  EXPECT_TRUE(helper_cpu_lists().empty());
+  std::vector<float> again(4000);
+  ASSERT_EQ(objeval_evaluate(OBJEVAL_QUADOBJ, points.data(), 4000, again.data(), 2), OBJEVAL_OK);
+  EXPECT_EQ(helper_cpu_lists().size(), 1u);
+  EXPECT_EQ(std::memcmp(again.data(), values.data(), values.size() * sizeof(float)), 0);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How many threads a call may use, and where its helpers run.
 //
 // The rule, for every interface: a thread count of 0 means one per CPU this
@@ -17,6 +18,8 @@
 #include "threads/cpu_quota.hpp"
 
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #if defined(__linux__)
@@ -59,9 +62,15 @@ class thread_placement {
   // The CPU for helper `index`, or -1: then it runs wherever the kernel puts it.
   int cpu(std::size_t index) const noexcept { return known_ ? helper_cpu(allowed_, here_, index) : -1; }
 
-  // A hint: if it cannot be followed, the thread runs wherever the kernel puts it.
+  // A hint: if it cannot be followed, the thread runs wherever the kernel
+  // puts it, as it does where the environment says OBJEVAL_PIN_THREADS=0
+  // (read once, at the first helper).
   static void bind(std::thread& thread, int cpu) noexcept {
-    if (cpu < 0) return;
+    static bool const pin = [] {
+      char const* const setting = std::getenv("OBJEVAL_PIN_THREADS");
+      return setting == nullptr || std::strcmp(setting, "0") != 0;
+    }();
+    if (cpu < 0 || !pin) return;
     cpu_set_t one;
     CPU_ZERO(&one);
     CPU_SET(cpu, &one);

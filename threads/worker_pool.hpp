@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 // Threads kept between calls (batches, objeval-eval's chunks), one per CPU
 // at most, each bound to its CPU and asleep until a call hands it work.
 // Starting a thread, binding it and joining it cost 150 to 250 µs a call on a
 // small virtual machine; a kept thread only has to be woken. Threads are
 // started on first need, with every signal blocked, and live until the
-// process ends.
+// process ends or release_idle() ends them.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +33,16 @@ class worker_pool {
   class worker {
    public:
     explicit worker(int cpu) : thread_(start_thread([this] { serve(); })) { thread_placement::bind(thread_, cpu); }
+    worker(worker const&) = delete;
+    worker& operator=(worker const&) = delete;
+    ~worker() {
+      {
+        std::lock_guard const lock(mutex_);
+        stop_ = true;
+        changed_.notify_all();
+      }
+      thread_.join();
+    }
 
     void start(job run, void const* context) noexcept {
       std::lock_guard const lock(mutex_);
@@ -49,7 +60,8 @@ class worker_pool {
     void serve() noexcept {
       std::unique_lock lock(mutex_);
       for (;;) {
-        changed_.wait(lock, [this] { return run_ != nullptr; });
+        changed_.wait(lock, [this] { return run_ != nullptr || stop_; });
+        if (run_ == nullptr) return;
         lock.unlock();
         run_(context_);
         lock.lock();
@@ -64,6 +76,7 @@ class worker_pool {
     job run_ = nullptr;
     void const* context_ = nullptr;
     bool done_ = true;
+    bool stop_ = false;
     std::thread thread_;  // last: it starts serving once the state above exists
   };
 
@@ -93,6 +106,16 @@ class worker_pool {
     claimed_[cpu] = false;
   }
 
+  // Ends the threads no call has claimed; a later claim starts them anew.
+  void release_idle() noexcept {
+    std::unique_ptr<worker> idle[CPU_SETSIZE];
+    {
+      std::lock_guard const lock(mutex_);
+      for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (!claimed_[cpu]) idle[cpu] = std::move(workers_[cpu]);
+    }
+  }  // each joined here, outside the lock
+
  private:
   std::mutex mutex_;
   std::unique_ptr<worker> workers_[CPU_SETSIZE];
@@ -110,6 +133,7 @@ class worker_pool {
   static worker_pool* instance() noexcept { return nullptr; }
   worker* claim(int) noexcept { return nullptr; }
   void release(int) noexcept {}
+  void release_idle() noexcept {}
 };
 #endif
 

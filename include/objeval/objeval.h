@@ -1,13 +1,32 @@
+/* SPDX-License-Identifier: MIT */
 /* C interface to the evaluators, for callers in any language that can load a
  * shared library. Every function is bit for bit the program's evaluation.
  *
  * Threads: a thread count of 0 means one per CPU this process may use (its
  * affinity mask, and a cgroup CPU quota where one is set); any larger count
- * is lowered to that number. The results never depend on the count. */
+ * is lowered to that number. The results never depend on the count.
+ *
+ * What a host (a JVM, MATLAB, R, Python) needs to know:
+ * - Every function is reentrant: call any of them from any thread, from
+ *   several at once. A call reads its points and writes its values, nothing
+ *   else that is the caller's.
+ * - A batch on more than one thread runs on helper threads that the library
+ *   starts at the first such batch and keeps, asleep between calls, for the
+ *   life of the process: one per CPU at most, every signal blocked, each
+ *   bound to one CPU (those after the caller's, in turn). Set the
+ *   environment variable OBJEVAL_PIN_THREADS=0 before the first batch to
+ *   leave them unbound; objeval_release_threads() ends them.
+ * - fork: a child forked while the helpers exist does not use them (they do
+ *   not exist in it); its batches start and end threads of their own.
+ * - The library is never unloaded (dlclose keeps it: its helpers wait in it).
+ * - Nothing thrown inside the library reaches the caller: a checked call
+ *   returns OBJEVAL_INTERNAL_ERROR instead. */
 #ifndef OBJEVAL_H
 #define OBJEVAL_H
 
 #include <stddef.h>
+
+#include <objeval/version.h> /* OBJEVAL_VERSION_MAJOR, _MINOR, _PATCH; OBJEVAL_ABI_VERSION */
 
 #if defined(OBJEVAL_BUILDING_C_API)
 #define OBJEVAL_API __attribute__((visibility("default")))
@@ -15,11 +34,21 @@
 #define OBJEVAL_API
 #endif
 
+/* Define OBJEVAL_DEPRECATED(replacement) as nothing to silence the warnings. */
+#ifndef OBJEVAL_DEPRECATED
+#if defined(__GNUC__) || defined(__clang__)
+#define OBJEVAL_DEPRECATED(replacement) __attribute__((deprecated("use " replacement)))
+#else
+#define OBJEVAL_DEPRECATED(replacement)
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* The library's version, as "MAJOR.MINOR.PATCH". */
+/* The library's version, as "MAJOR.MINOR.PATCH": that of the library loaded,
+ * which may differ from the OBJEVAL_VERSION_* this header was built with. */
 OBJEVAL_API const char* objeval_version(void);
 
 /* The problems, in a table: index 0 is doorcost, 1 is quadobj. */
@@ -36,19 +65,26 @@ enum { OBJEVAL_DOORCOST_VALUES = 240, OBJEVAL_QUADOBJ_VALUES = 50 };
 OBJEVAL_API size_t objeval_problem_count(void);
 /* Problem `index`, or NULL past the last. */
 OBJEVAL_API const objeval_problem* objeval_problem_at(size_t index);
+/* The index of the problem named `name` ("quadobj"), or OBJEVAL_NO_PROBLEM
+ * if there is none (name NULL included). Handed on to a checked call,
+ * OBJEVAL_NO_PROBLEM gives OBJEVAL_NO_SUCH_PROBLEM. */
+OBJEVAL_API size_t objeval_problem_find(const char* name);
+#define OBJEVAL_NO_PROBLEM ((size_t)-1)
 
 /* What a checked call returns. */
-enum {
+typedef enum objeval_status {
   OBJEVAL_OK = 0,
   OBJEVAL_NULL_POINTER = 1,    /* points or values is NULL, and count is not 0 */
   OBJEVAL_COUNT_TOO_LARGE = 2, /* count points (at these strides) cannot fit in memory: nothing was touched */
-  OBJEVAL_NO_SUCH_PROBLEM = 3  /* problem is not below objeval_problem_count() */
-};
+  OBJEVAL_NO_SUCH_PROBLEM = 3, /* problem is not below objeval_problem_count() */
+  OBJEVAL_INTERNAL_ERROR = 4   /* the library failed inside (it threw): values may be partly written */
+} objeval_status;
 
 /* Evaluates `count` points of problem `problem`: points holds count *
  * dimension floats, one point after the other; values receives count floats.
  * Returns OBJEVAL_OK, or a status above, having written nothing. */
-OBJEVAL_API int objeval_evaluate(size_t problem, const float* points, size_t count, float* values, unsigned threads);
+OBJEVAL_API objeval_status objeval_evaluate(size_t problem, const float* points, size_t count, float* values,
+                                            unsigned threads);
 /* The same for points laid out in any order, in float or double: value k
  * of point p is points[p * point_stride + k * value_stride]. Rows of a
  * row-major array (C, NumPy, Java): point_stride = dimension, value_stride
@@ -56,29 +92,42 @@ OBJEVAL_API int objeval_evaluate(size_t problem, const float* points, size_t cou
  * Fortran's x(n, d)): point_stride = 1, value_stride = count. Each double is
  * rounded once, to the nearest float (ties to even). Converted a share at a
  * time on the batch's threads; the values are those of objeval_evaluate. */
-OBJEVAL_API int objeval_evaluate_strided(size_t problem, const float* points, size_t count, size_t point_stride,
-                                         size_t value_stride, float* values, unsigned threads);
-OBJEVAL_API int objeval_evaluate_double(size_t problem, const double* points, size_t count, size_t point_stride,
-                                        size_t value_stride, float* values, unsigned threads);
+OBJEVAL_API objeval_status objeval_evaluate_strided(size_t problem, const float* points, size_t count,
+                                                    size_t point_stride, size_t value_stride, float* values,
+                                                    unsigned threads);
+OBJEVAL_API objeval_status objeval_evaluate_double(size_t problem, const double* points, size_t count,
+                                                   size_t point_stride, size_t value_stride, float* values,
+                                                   unsigned threads);
 /* A status in words: "the count is too large", ...; never NULL. */
-OBJEVAL_API const char* objeval_status_message(int status);
+OBJEVAL_API const char* objeval_status_message(objeval_status status);
 
-/* The first interface, kept. A NULL point gives NaN; a batch with a NULL
- * pointer or a count too large for memory does nothing. */
+/* Ends the helper threads kept between batches (see above) that no call is
+ * using now; a later batch starts them again. */
+OBJEVAL_API void objeval_release_threads(void);
+
+/* The first interface, kept working but deprecated: a NULL point gives NaN,
+ * and a batch with a NULL pointer or a count too large for memory does
+ * nothing, with no status to say so. */
 
 /* values: 240 floats, laid out as in doorcost's input.txt. */
-OBJEVAL_API float objeval_doorcost(const float* values);
+OBJEVAL_API float objeval_doorcost(const float* values)
+    OBJEVAL_DEPRECATED("objeval_evaluate(OBJEVAL_DOORCOST, values, 1, &cost, 1)");
 /* points: count * 240 floats, one point after the other; costs: count floats. */
-OBJEVAL_API void objeval_doorcost_batch(const float* points, size_t count, float* costs);
+OBJEVAL_API void objeval_doorcost_batch(const float* points, size_t count, float* costs)
+    OBJEVAL_DEPRECATED("objeval_evaluate(OBJEVAL_DOORCOST, points, count, costs, 1)");
 /* The same on `threads` threads, with the same results. */
-OBJEVAL_API void objeval_doorcost_batch_threads(const float* points, size_t count, float* costs, unsigned threads);
+OBJEVAL_API void objeval_doorcost_batch_threads(const float* points, size_t count, float* costs, unsigned threads)
+    OBJEVAL_DEPRECATED("objeval_evaluate(OBJEVAL_DOORCOST, points, count, costs, threads)");
 
 /* values: 50 floats, x[0] to x[49]. */
-OBJEVAL_API float objeval_quadobj(const float* values);
+OBJEVAL_API float objeval_quadobj(const float* values)
+    OBJEVAL_DEPRECATED("objeval_evaluate(OBJEVAL_QUADOBJ, values, 1, &value, 1)");
 /* points: count * 50 floats, one point after the other; results: count floats. */
-OBJEVAL_API void objeval_quadobj_batch(const float* points, size_t count, float* results);
+OBJEVAL_API void objeval_quadobj_batch(const float* points, size_t count, float* results)
+    OBJEVAL_DEPRECATED("objeval_evaluate(OBJEVAL_QUADOBJ, points, count, results, 1)");
 /* The same on `threads` threads, with the same results. */
-OBJEVAL_API void objeval_quadobj_batch_threads(const float* points, size_t count, float* results, unsigned threads);
+OBJEVAL_API void objeval_quadobj_batch_threads(const float* points, size_t count, float* results, unsigned threads)
+    OBJEVAL_DEPRECATED("objeval_evaluate(OBJEVAL_QUADOBJ, points, count, results, threads)");
 
 #ifdef __cplusplus
 }

@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: MIT
+// A C caller of the installed library, as a user writes one: the problem
+// found by name, its points evaluated with the checked call.
 #include <objeval/objeval.h>
 
 #include <stdio.h>
 #include <string.h>
 
 int main(void) {
+  size_t const doorcost = objeval_problem_find("doorcost"), quadobj = objeval_problem_find("quadobj");
   float ones[2 * OBJEVAL_DOORCOST_VALUES];
   float x0[OBJEVAL_QUADOBJ_VALUES] = {1.0f};
-  float costs[2];
-  float value;
+  float costs[2] = {0.0f, 0.0f}, value = 0.0f;
   for (size_t n = 0; n < 2 * OBJEVAL_DOORCOST_VALUES; ++n) ones[n] = 1.0f;
-  objeval_doorcost_batch(ones, 2, costs);
-  objeval_quadobj_batch(x0, 1, &value);
-  const objeval_problem* quadobj = objeval_problem_at(OBJEVAL_QUADOBJ);
-  int const ok = objeval_doorcost(ones) == 1147840.0f && costs[0] == 1147840.0f &&
-                 costs[1] == 1147840.0f && objeval_quadobj(x0) == value && value == 21.31597754f &&
-                 objeval_evaluate(OBJEVAL_QUADOBJ, x0, 1, &value, 0) == OBJEVAL_OK &&
-                 quadobj != NULL && strcmp(quadobj->name, "quadobj") == 0 && quadobj->dimension == 50;
+  char version[32];
+  snprintf(version, sizeof version, "%d.%d.%d", OBJEVAL_VERSION_MAJOR, OBJEVAL_VERSION_MINOR, OBJEVAL_VERSION_PATCH);
+  int const ok = objeval_evaluate(doorcost, ones, 2, costs, 0) == OBJEVAL_OK && costs[0] == 1147840.0f &&
+                 costs[1] == 1147840.0f && objeval_evaluate(quadobj, x0, 1, &value, 1) == OBJEVAL_OK &&
+                 value == 21.31597754f && objeval_problem_at(quadobj)->dimension == 50 &&
+                 strcmp(objeval_version(), version) == 0;
   printf("%s (libobjeval %s)\n", ok ? "consumer_c: ok" : "consumer_c: wrong values", objeval_version());
   return ok ? 0 : 1;
 }
