@@ -32,6 +32,7 @@ using problem = objeval::problem_entry;
 void print_usage(std::FILE* to) {
   std::fputs(
       "usage: objeval-eval [--round-trip] [--header] [--threads N] [--] PROBLEM [FILE]\n"
+      "       objeval-eval --help | --version\n"
       "\n"
       "Evaluates one point per line of FILE (or standard input, also as \"-\") and writes\n"
       "one value per line. PROBLEM is one of:\n",
@@ -197,10 +198,36 @@ std::optional<std::size_t> after_header(std::string_view text, std::size_t& line
   return std::nullopt;
 }
 
-int fail_usage(char const* message) {
-  std::fprintf(stderr, "objeval-eval: %s\n\n", message);
-  print_usage(stderr);
+int fail_usage(std::string const& message) {
+  std::fprintf(stderr, "objeval-eval: %s\nTry 'objeval-eval --help' for more information.\n", message.c_str());
   return 2;
+}
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// What to say of an option not known: the known one it looks like, or how a
+// file whose name starts with '-' is given.
+std::string unknown_option(std::string_view argument) {
+  std::string message = "unknown option " + quoted(argument);
+  auto const letters = [](std::string_view text) {
+    std::string kept;
+    for (char const c : text.substr(0, text.find('=')))
+      if (c != '-') kept += c;
+    return kept;
+  };
+  std::string const name = letters(argument);
+  for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version"})
+    if (!name.empty() && (letters(known).starts_with(name) || name.starts_with(letters(known))))
+      return message + "; did you mean " + std::string(known) + "?";
+  if (!argument.starts_with("--"))
+    message += "; a file whose name starts with '-' goes after \"--\": objeval-eval PROBLEM -- " + std::string(argument);
+  return message;
+}
+
+std::string problem_names() {
+  std::string names;
+  for (problem const& p : objeval::problems) names += (names.empty() ? "" : ", ") + std::string(p.info.name);
+  return names;
 }
 
 int fail_input(char const* doing, std::string const& name, int error) {
@@ -223,6 +250,9 @@ int main(int argc, char** argv) {
     } else if (argument == "-h" || argument == "--help") {
       print_usage(stdout);
       return 0;
+    } else if (argument == "--version") {
+      std::printf("objeval-eval %s\n", OBJEVAL_VERSION_TEXT);
+      return 0;
     } else if (argument == "--round-trip") {
       round_trip = true;
     } else if (argument == "--header") {
@@ -236,17 +266,21 @@ int main(int argc, char** argv) {
         value.remove_prefix(1);
       }
       std::optional<unsigned> const count = parse_count(value);
-      if (!count) return fail_usage("--threads takes a count in digits: 0 for one per CPU");
+      if (!count) return fail_usage("--threads takes a count in digits (0 for one per CPU), not " + quoted(value));
       threads = objeval::thread_count(*count);
     } else {
-      return fail_usage("unknown option");
+      return fail_usage(unknown_option(argument));
     }
   }
-  if (arguments.empty() || arguments.size() > 2) return fail_usage("name one problem and at most one file");
+  if (arguments.empty()) return fail_usage("name a problem: " + problem_names());
+  if (arguments.size() > 2)
+    return fail_usage("one problem and at most one file, not " + std::to_string(arguments.size()) + " arguments: " +
+                      quoted(arguments[2]) + " is one too many");
   problem const* chosen = nullptr;
   for (problem const& p : objeval::problems)
     if (p.info.name == arguments[0]) chosen = &p;
-  if (chosen == nullptr) return fail_usage("no such problem");
+  if (chosen == nullptr)
+    return fail_usage("no such problem " + quoted(arguments[0]) + "; the problems are " + problem_names());
 
   points_cli::input_source in{0, "standard input"};
   if (arguments.size() == 2 && arguments[1] != "-") {

@@ -168,6 +168,34 @@ std::string points_text(int count, int seed) {
   return text;
 }
 
+// A bad argument is named in the first line, with what was meant where that
+// can be told, then one line points to --help: twenty lines of usage after
+// "unknown option" buried what was wrong.
+TEST(ObjevalEval, ABadArgumentIsNamedInOneLineThenHelp) {
+  scratch_dir dir;
+  struct {
+    char const* arguments;
+    char const* named;
+  } const cases[] = {
+      {"--thread 2 quadobj", "unknown option \"--thread\"; did you mean --threads?"},
+      {"--roundtrip quadobj", "did you mean --round-trip?"},
+      {"quadobj -q.txt", "unknown option \"-q.txt\"; a file whose name starts with '-' goes after \"--\""},
+      {"QUADOBJ", "no such problem \"QUADOBJ\"; the problems are doorcost, quadobj"},
+      {"--threads 2abc quadobj", "not \"2abc\""},
+      {"quadobj extra", "is one too many"},
+  };
+  for (auto const& c : cases) {
+    auto const run = run_eval(dir, c.arguments, "");
+    EXPECT_EQ(run.status, 2) << c.arguments;
+    std::string const first = run.errors.substr(0, run.errors.find('\n'));
+    EXPECT_NE(first.find(c.named), std::string::npos) << first;
+    EXPECT_EQ(run.errors.substr(first.size()), "\nTry 'objeval-eval --help' for more information.\n") << c.arguments;
+  }
+  auto const version = run_eval(dir, "--version", "");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.values, std::vector<std::string>{"objeval-eval " OBJEVAL_EXPECTED_VERSION});
+}
+
 // A count is digits and nothing else, in range: strtoul would take "2abc" as
 // 2 and wrap 4294967298 round to 2.
 // 0 is one per CPU, as in every other interface, and a count past the CPUs is lowered to them.
