@@ -39,10 +39,12 @@ void print_usage(std::FILE* to) {
       to);
   for (problem const& p : objeval::problems) std::fprintf(to, "  %-9s %3zu numbers a point\n", p.info.name, p.info.dimension);
   std::fputs(
-      "Numbers are separated by white space or by single commas; an empty field (a\n"
-      "leading, doubled or trailing comma) is an error. Each is read as the programs read\n"
-      "input.txt. A line ends at \"\\n\", \"\\r\\n\" or \"\\r\". Values are written with \"%f\", as\n"
-      "the programs write them. Blank lines and lines starting with '#' are skipped, and\n"
+      "Numbers are separated by white space, or on a line with commas by commas, each\n"
+      "field one number with blanks around it allowed; an empty field (a leading, doubled\n"
+      "or trailing comma) or a field of two numbers (\"0,5 0,5\") is an error. Each is\n"
+      "read as the programs read input.txt, \"nan(...)\" too. A line ends at \"\\n\",\n"
+      "\"\\r\\n\" or \"\\r\". Values are written with \"%f\", as the programs write them.\n"
+      "Blank lines and lines starting with '#' are skipped, and\n"
       "so is a byte-order mark at the start. From a pipe or a terminal, values are\n"
       "written as soon as no more input is waiting: a caller may write a line and wait\n"
       "for its value.\n"

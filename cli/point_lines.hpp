@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
-// Points as text, one per line: N numbers separated by white space or by
-// single commas (so numpy.savetxt output and CSV rows both work), each read
-// as the programs read "input.txt". A comma separates two fields: one at the
-// start or the end of a line, or two in a row, leave a field empty, and the
-// line is bad. Blank lines and lines starting with '#' are not points.
+// Points as text, one per line: N numbers separated by white space, or, on
+// a line that has commas, by commas (so numpy.savetxt output and CSV rows
+// both work), each read as the programs read "input.txt". A comma separates
+// two fields, each one number with blanks around it allowed: a comma at the
+// start or the end of a line, or two in a row, leave a field empty, and a
+// field with two numbers ("0,5 0,5" written with decimal commas) is bad.
+// Blank lines and lines starting with '#' are not points.
 #pragma once
 
 #include "frame/decimal_to_float.hpp"
 #include "frame/scan_float.hpp"
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -123,22 +126,56 @@ inline std::string quoted_field(std::string_view field) {
   return quoted;
 }
 
+// Whether `rest` is the payload the C library's strtod takes after "nan":
+// "(" letters, digits and '_' ")". The programs read "nan" and leave the
+// rest, which ends their reading; after the last number that changes
+// nothing, and anywhere the value is NaN either way.
+inline bool is_nan_payload(std::string_view rest) noexcept {
+  if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')') return false;
+  for (char const c : rest.substr(1, rest.size() - 2))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_')) return false;
+  return true;
+}
+
+// Where a comma-separated field holds a second number: what to say, with a
+// hint where the line looks written with decimal commas ("0,5").
+inline std::string two_numbers(std::size_t field, std::string_view line, char const* field_start, char const* end) {
+  char const* field_end = field_start;
+  while (field_end != end && *field_end != ',') ++field_end;
+  std::string message = "field " + std::to_string(field) + " holds more than one number: " +
+                        quoted_field(std::string_view(field_start, static_cast<std::size_t>(field_end - field_start)));
+  auto const digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t comma = line.find(','); comma != std::string_view::npos; comma = line.find(',', comma + 1)) {
+    if (comma == 0 || comma + 1 == line.size() || !digit(line[comma - 1]) || !digit(line[comma + 1])) continue;
+    std::size_t first = comma, last = comma + 1;
+    while (first > 0 && digit(line[first - 1])) --first;
+    while (last < line.size() && digit(line[last])) ++last;
+    std::string written(line.substr(first, last - first)), meant = written;
+    meant[comma - first] = '.';
+    return message + " (a decimal comma? write " + meant + ", not " + written + ")";
+  }
+  return message;
+}
+
 // Reads the point on one line into `point`; returns what was wrong with the
 // line, or nothing. Each field must be one number and nothing else.
 inline std::string read_point(std::string_view line, std::span<float> point) {
   char const* at = line.data();
   char const* const end = at + line.size();
+  bool const commas = line.find(',') != std::string_view::npos;
   std::size_t count = 0;
   bool field_expected = true;  // at the start, and after a comma
+  char const* field_start = at;
   for (;;) {
     while (at != end && is_space(*at)) ++at;
     if (at == end) break;
     if (*at == ',') {
       if (field_expected) return "field " + std::to_string(count + 1) + " is empty";
       field_expected = true;
-      ++at;
+      field_start = ++at;
       continue;
     }
+    if (commas && !field_expected) return two_numbers(count, line, field_start, end);
     float value = 0;
     // A plain decimal, as most files hold, converts the same either way.
     char const first = *at == '-' && at + 1 != end ? at[1] : *at;
@@ -158,7 +195,9 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
       char const* field_end = at;
       while (!ends_field(field_end, end)) ++field_end;
       value_files::memory_bytes bytes(at, static_cast<std::size_t>(field_end - at));
-      if (!value_files::scan_float(bytes, value) || at + bytes.taken() != field_end)
+      bool const number = value_files::scan_float(bytes, value);
+      std::string_view const rest(at + bytes.taken(), static_cast<std::size_t>(field_end - at) - bytes.taken());
+      if (!number || !(rest.empty() || (std::isnan(value) && is_nan_payload(rest))))
         return "field " + std::to_string(count + 1) + " is not a number: " +
                quoted_field(std::string_view(at, static_cast<std::size_t>(field_end - at)));
       at = field_end;

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <span>
 #include <sstream>
@@ -88,6 +89,48 @@ TEST(ObjevalEval, ValuesAreTheProgramsValues) {
   }
   std::string const door_point = random_line(random, 240, " ");
   EXPECT_EQ(run_eval(dir, "doorcost", door_point + "\n").values.at(0), program_value(DOORCOST_PROGRAM, door_point));
+}
+
+// One reading: each spelling the programs take, in the last slot, where
+// what the programs leave unread ends nothing, gives the programs' value.
+// "nan(123)" was refused, though strtod and the programs take it as NaN.
+TEST(ObjevalEval, EverySpellingTheProgramsReadGivesTheirValue) {
+  std::string const before = random_line(*std::make_unique<std::mt19937>(14), 49, " ") + " ";
+  std::vector<std::string> const tokens = {
+      "nan", "NaN", "-nan", "+NAN", "nan(123)", "nan()", "NAN(abc_12)", "-nan(x_Y)", "inf", "-INF", "infinity",
+      "+Infinity", "0x1p-3", "0X1.8P+1", "0x.8", "0x.", "1e", "1e+", "-.5", "+.5e1", "1.", "1e39", "-1e-50", "00012",
+      "0x1p-149", "1.17549435e-38"};
+  std::string text;
+  for (auto const& token : tokens) text += before + token + "\n";
+  scratch_dir dir;
+  auto const run = run_eval(dir, "quadobj", text);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.values.size(), tokens.size());
+  for (std::size_t n = 0; n < tokens.size(); ++n)
+    EXPECT_EQ(run.values[n], program_value(QUADOBJ_PROGRAM, before + tokens[n])) << tokens[n];
+  for (char const* not_payload : {"nan(-)", "nan(1", "nan(a b)", "inf(1)", "1(2)", "0x"})
+    EXPECT_EQ(run_eval(dir, "quadobj", before + not_payload + "\n").status, 1) << not_payload;
+}
+
+// On a line with commas, commas alone separate fields, each one number:
+// "0,5 0,5", decimal commas, read as twice as many numbers and gave a value.
+TEST(ObjevalEval, ACommaFieldHoldsOneNumber) {
+  scratch_dir dir;
+  std::string halves, decimal_commas;
+  for (int n = 0; n < 50; ++n) halves += std::string(n ? " ,\t" : "") + "0.5";
+  for (int n = 0; n < 25; ++n) decimal_commas += std::string(n ? " " : "") + "0,5";
+  std::string spaced(halves);
+  for (char& c : spaced) c = c == ',' ? ' ' : c;
+  EXPECT_EQ(run_eval(dir, "quadobj", halves + "\n").values, run_eval(dir, "quadobj", spaced + "\n").values);
+  auto const comma = run_eval(dir, "quadobj", spaced + "\n" + decimal_commas + "\n");
+  EXPECT_EQ(comma.status, 1);
+  EXPECT_EQ(comma.values.size(), 1u);
+  EXPECT_NE(comma.errors.find("line 2: field 2 holds more than one number: \"5 0\" (a decimal comma? write 0.5, not "
+                              "0,5)"),
+            std::string::npos)
+      << comma.errors;
+  auto const mixed = run_eval(dir, "quadobj", "1 2, " + halves.substr(halves.find(',') + 1) + "\n");
+  EXPECT_NE(mixed.errors.find("line 1: field 1 holds more than one number: \"1 2\"\n"), std::string::npos) << mixed.errors;
 }
 
 // Nothing is printed for the bad line or after it, whichever thread read it.

@@ -90,6 +90,10 @@ def stop_within_seconds_of_ctrl_c(seconds, scratch):
     signal.signal(signal.SIGINT, interrupted)
 
 
+def plural(count, noun):
+    return f"{count:,} {noun}{'' if count == 1 else 's'}"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--problem", choices=["quadobj", "doorcost"], default="quadobj")
@@ -123,7 +127,11 @@ def main():
         if args.scheduler is None:
             cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
                                    dashboard_address=None, local_directory=scratch)
-        with Client(args.scheduler or cluster) as client:
+        try:
+            client = Client(args.scheduler or cluster, timeout=10)
+        except OSError as error:
+            raise SystemExit(f"dask_landscape: cannot reach the scheduler at {args.scheduler}: {error}") from None
+        with client:
             client.wait_for_workers(1)
             start = time.perf_counter()
             futures = client.map(evaluate_block, [problem] * len(counts), range(len(counts)), counts, pure=False)
@@ -137,9 +145,10 @@ def main():
 
     if values.shape != (args.points,) or (values[: counts[0]].view(np.uint32) != first_block.view(np.uint32)).any():
         raise SystemExit("dask_landscape: the cluster's values differ from this process's")
-    print(f"{problem.name}: {args.points:,} points in {len(counts)} block{'s' * (len(counts) > 1)} on {workers} Dask workers, drawn there: "
+    print(f"{problem.name}: {plural(args.points, 'point')} in {plural(len(counts), 'block')} on "
+          f"{plural(workers, 'Dask worker')}, drawn there: "
           f"{seconds:.2f} s, {args.points / seconds:,.0f} points a second")
-    print(f"one batch call of {counts[0]:,} points in this process: {here[1]:,.0f} points a second on one thread, "
+    print(f"one batch call of {plural(counts[0], 'point')} in this process: {here[1]:,.0f} points a second on one thread, "
           f"{here[0]:,.0f} on all {os.cpu_count()} cores")
     print(f"values from {np.nanmin(values):.1f} to {np.nanmax(values):.1f}, median {np.median(values):.1f}:")
     print(histogram(values))

@@ -7,6 +7,10 @@
 #
 # Each POINT_FILE holds one point as the programs' input.txt does.
 set -euo pipefail
+if (($# < 3)); then
+  echo "usage: coprocess.sh OBJEVAL_EVAL PROBLEM POINT_FILE..." >&2
+  exit 2
+fi
 coproc EVAL { "$1" "$2"; }
 pid=$EVAL_PID to=${EVAL[1]} from=${EVAL[0]}  # bash unsets EVAL when the coprocess ends
 for file in "${@:3}"; do
