@@ -9,7 +9,7 @@
 #   bench/bindings_batch.sh [INSTALLED_PREFIX] [ROUNDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-prefix=$(realpath "${1:-$root/build/default/tests/bindings-prefix}")
+prefix=$(realpath "${1:-$root/build/default/bindings-prefix}")
 rounds=${2:-5}
 count=65536 repeats=7
 build=$(dirname "$(dirname "$(find "$root/build/default/bench" -name batch_per_point -type f | head -n 1)")")

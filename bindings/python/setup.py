@@ -21,7 +21,8 @@ except ImportError:  # setuptools before 70.1 takes it from the wheel package
     except ImportError:  # no wheel to build: setuptools says so itself
         bdist_wheel = None
 
-ROOT = pathlib.Path(__file__).resolve().parent
+ROOT = pathlib.Path(__file__).resolve().parents[2]  # the repository: the library's source, VERSION
+VERSION = (ROOT / "VERSION").read_text().strip()
 
 
 class build_py_with_library(build_py):
@@ -57,4 +58,4 @@ if bdist_wheel is not None:
 
     commands["bdist_wheel"] = bdist_wheel_for_platform
 
-setup(cmdclass=commands, distclass=BinaryDistribution)
+setup(version=VERSION, cmdclass=commands, distclass=BinaryDistribution)

@@ -14,7 +14,7 @@ import pytest
 import objeval
 from objeval import _problem
 
-EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"
+EXAMPLES = pathlib.Path(__file__).resolve().parents[3] / "examples"
 PROBLEMS = [objeval.doorcost, objeval.quadobj]
 
 

@@ -10,11 +10,11 @@ _HERE = pathlib.Path(__file__).resolve().parent
 
 def package_version():
     """The version written once, in VERSION: a copy beside the installed
-    package, or the repository's own beside python/."""
-    for path in (_HERE / "VERSION", _HERE.parent.parent / "VERSION"):
+    package, or the repository's own, two folders above bindings/python."""
+    for path in (_HERE / "VERSION", _HERE.parents[2] / "VERSION"):
         if path.is_file():
             return path.read_text().strip()
-    raise ImportError(f"objeval: no VERSION file in {_HERE} or {_HERE.parent.parent}")
+    raise ImportError(f"objeval: no VERSION file in {_HERE} or {_HERE.parents[2]}")
 
 
 def _candidates():

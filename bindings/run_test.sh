@@ -20,21 +20,21 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
 case $language in
   octave)
     needs octave-cli:octave
-    exec octave-cli --no-history --norc "$here/octave_test.m" "$corpus" "$libdir/objeval/octave" ;;
+    exec octave-cli --no-history --norc "$here/octave/tests/octave_test.m" "$corpus" "$libdir/objeval/octave" ;;
   r)
     needs R:r-base-dev Rscript:r-base-dev pkg-config:pkg-config
     cp -r "$prefix/share/objeval/R/objeval" "$work/source"  # R CMD INSTALL builds in the folder it is given
     R CMD INSTALL --no-docs --no-html --library="$work" "$work/source" >"$work/install.log" 2>&1 ||
       { cat "$work/install.log"; exit 1; }
-    R_LIBS=$work exec Rscript "$here/r_test.R" "$corpus" ;;
+    R_LIBS=$work exec Rscript "$here/r/tests/r_test.R" "$corpus" ;;
   java)
     needs javac:default-jdk-headless java:default-jdk-headless
-    javac -cp "$prefix/share/java/objeval.jar" -d "$work" "$here/ObjevalTest.java"
+    javac -cp "$prefix/share/java/objeval.jar" -d "$work" "$here/java/tests/ObjevalTest.java"
     exec java -cp "$prefix/share/java/objeval.jar:$work" ObjevalTest "$corpus" ;;
   fortran)
     needs gfortran:gfortran pkg-config:pkg-config
     cd "$work"
-    gfortran -Wall -o fortran_test "$prefix/include/objeval/objeval.f90" "$here/fortran_test.f90" \
+    gfortran -Wall -o fortran_test "$prefix/include/objeval/objeval.f90" "$here/fortran/tests/fortran_test.f90" \
       $(pkg-config --libs objeval) -Wl,-rpath,"$libdir"
     exec ./fortran_test "$corpus" ;;
   *) echo "unknown language $language"; exit 2 ;;
