@@ -61,8 +61,8 @@ void BM_one_point(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_one_point<objeval::doorcost::value_count, objeval::doorcost::cost>)->Name("doorcost/cost");
-BENCHMARK(BM_one_point<objeval::quadobj::value_count, objeval::quadobj::objective>)->Name("quadobj/objective");
+BENCHMARK(BM_one_point<objeval::doorcost::dimension, objeval::doorcost::cost>)->Name("doorcost/cost");
+BENCHMARK(BM_one_point<objeval::quadobj::dimension, objeval::quadobj::objective>)->Name("quadobj/objective");
 
 // The register changes, as far as the compiler knows, so no work is hoisted
 // out of the loop or shared between chains (volatile: two such statements on
@@ -210,10 +210,10 @@ void BM_batch(benchmark::State& state) {
 // counted here as 2500 pairs (50 multiplies more than it has).
 // 210 points are a step of a swap search; 1024 points (0.9 MB for doorcost)
 // stay in the caches; 65,536 (63 MB for doorcost) stream from memory.
-BENCHMARK(BM_batch<objeval::doorcost::value_count, objeval::doorcost::cost_batch, float, 3648>)
+BENCHMARK(BM_batch<objeval::doorcost::dimension, objeval::doorcost::cost_batch, float, 3648>)
     ->Name("doorcost/cost_batch")->ArgNames({"points", "threads"})
     ->Args({210, 1})->Args({1024, 1})->Args({65536, 1})->Args({65536, 2})->UseManualTime();
-BENCHMARK(BM_batch<objeval::quadobj::value_count, objeval::quadobj::objective_batch, double, 2500>)
+BENCHMARK(BM_batch<objeval::quadobj::dimension, objeval::quadobj::objective_batch, double, 2500>)
     ->Name("quadobj/objective_batch")->ArgNames({"points", "threads"})
     ->Args({1024, 1})->Args({65536, 1})->Args({65536, 2})->UseManualTime();
 

@@ -24,24 +24,24 @@ struct problem_entry {
 };
 
 inline constexpr problem_entry problems[] = {
-    {{"doorcost", doorcost::value_count,
+    {{"doorcost", doorcost::dimension,
       "Cost of a door assignment at a freight terminal: slot i*8+k places inbound truck i (0..14) at inbound "
       "door k (0..7), slot 120+j*8+l outbound truck j at outbound door l; the cost is the sum of "
       "flow(i, j) * (8 + |k - l|) * x[i][k] * y[j][l], summed in float."},
      [](float const* point) noexcept {
-       return doorcost::cost(std::span<float const, doorcost::value_count>(point, doorcost::value_count));
+       return doorcost::cost(std::span<float const, doorcost::dimension>(point, doorcost::dimension));
      },
      doorcost::cost_batch, doorcost::cost_batch_columns},
-    {{"quadobj", quadobj::value_count,
+    {{"quadobj", quadobj::dimension,
       "A fixed quadratic function of 50 variables, slot i is x[i]: the sum over i != j of Q[i][j]*x[i]*x[j] "
       "plus the sum of c[i]*x[i], computed in double and rounded to float."},
      [](float const* point) noexcept {
-       return quadobj::objective(std::span<float const, quadobj::value_count>(point, quadobj::value_count));
+       return quadobj::objective(std::span<float const, quadobj::dimension>(point, quadobj::dimension));
      },
      quadobj::objective_batch, quadobj::objective_batch_columns},
 };
 
-static_assert(problems[OBJEVAL_DOORCOST].info.dimension == OBJEVAL_DOORCOST_VALUES);
-static_assert(problems[OBJEVAL_QUADOBJ].info.dimension == OBJEVAL_QUADOBJ_VALUES);
+static_assert(problems[OBJEVAL_DOORCOST].info.dimension == OBJEVAL_DOORCOST_DIMENSION);
+static_assert(problems[OBJEVAL_QUADOBJ].info.dimension == OBJEVAL_QUADOBJ_DIMENSION);
 
 }  // namespace objeval

@@ -83,7 +83,7 @@ void evaluate_strided(problem_entry const& problem, T const* points, std::size_t
       kept_size = kept ? room : 0;
     }
     if (!kept) {  // no memory for a buffer: a point at a time, on the stack
-      float row[OBJEVAL_DOORCOST_VALUES > OBJEVAL_QUADOBJ_VALUES ? OBJEVAL_DOORCOST_VALUES : OBJEVAL_QUADOBJ_VALUES];
+      float row[OBJEVAL_DOORCOST_DIMENSION > OBJEVAL_QUADOBJ_DIMENSION ? OBJEVAL_DOORCOST_DIMENSION : OBJEVAL_QUADOBJ_DIMENSION];
       for (std::size_t p = first; p < first + size; ++p) {
         gather(points, p, 1, dimension, layout, row);
         values[p] = problem.one(row);

@@ -14,7 +14,7 @@ constexpr auto evaluate = [](float const* assignment) OBJEVAL_INLINE_LAMBDA {
 
 }  // namespace
 
-float cost(std::span<float const, value_count> assignment) noexcept {
+float cost(std::span<float const, dimension> assignment) noexcept {
   return objeval::point_versions<decltype(evaluate)>::evaluate(assignment.data());
 }
 

@@ -19,12 +19,12 @@ constexpr auto sum_block = [](auto const* slots, auto const& step) OBJEVAL_INLIN
   return detail::sum_terms(slots, step);
 };
 
-using versions = objeval::batch_versions<value_count, float, registers, decltype(sum_block)>;
+using versions = objeval::batch_versions<dimension, float, registers, decltype(sum_block)>;
 
 }  // namespace
 
 void cost_batch(std::span<float const> points, std::span<float> costs, unsigned threads) {
-  if (points.size() != costs.size() * value_count)
+  if (points.size() != costs.size() * dimension)
     throw std::invalid_argument("objeval::doorcost::cost_batch: points.size() must be 240 * costs.size()");
   versions::evaluate(points.data(), costs.size(), costs.data(), threads);
 }

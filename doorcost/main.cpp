@@ -3,4 +3,4 @@
 
 #include <objeval/doorcost.hpp>
 
-int main() { return value_files::run<objeval::doorcost::value_count>(objeval::doorcost::cost); }
+int main() { return value_files::run<objeval::doorcost::dimension>(objeval::doorcost::cost); }

@@ -3,4 +3,4 @@
 
 #include <objeval/quadobj.hpp>
 
-int main() { return value_files::run<objeval::quadobj::value_count>(objeval::quadobj::objective); }
+int main() { return value_files::run<objeval::quadobj::dimension>(objeval::quadobj::objective); }

@@ -10,15 +10,15 @@ namespace objeval::quadobj {
 namespace {
 
 constexpr auto evaluate = [](float const* point) OBJEVAL_INLINE_LAMBDA {
-  std::array<double, value_count> x;
-  for (std::size_t i = 0; i < value_count; ++i) x[i] = point[i];
+  std::array<double, dimension> x;
+  for (std::size_t i = 0; i < dimension; ++i) x[i] = point[i];
   return objeval::canonical(
       static_cast<float>(detail::sum_terms(x.data())));
 };
 
 }  // namespace
 
-float objective(std::span<float const, value_count> point) noexcept {
+float objective(std::span<float const, dimension> point) noexcept {
   return objeval::point_versions<decltype(evaluate)>::evaluate(point.data());
 }
 

@@ -19,12 +19,12 @@ constexpr auto sum_block = [](auto const* x, auto const& step) OBJEVAL_INLINE_LA
   return detail::sum_terms(x, step);
 };
 
-using versions = objeval::batch_versions<value_count, double, registers, decltype(sum_block)>;
+using versions = objeval::batch_versions<dimension, double, registers, decltype(sum_block)>;
 
 }  // namespace
 
 void objective_batch(std::span<float const> points, std::span<float> values, unsigned threads) {
-  if (points.size() != values.size() * value_count)
+  if (points.size() != values.size() * dimension)
     throw std::invalid_argument("objeval::quadobj::objective_batch: points.size() must be 50 * values.size()");
   versions::evaluate(points.data(), values.size(), values.data(), threads);
 }

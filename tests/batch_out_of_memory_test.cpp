@@ -86,8 +86,8 @@ void expect_bits_without_memory(One one, Batch batch) {
 }
 
 TEST(BatchOutOfMemory, EveryPointStillGetsItsBits) {
-  expect_bits_without_memory<objeval::doorcost::value_count>(objeval::doorcost::cost, objeval::doorcost::cost_batch);
-  expect_bits_without_memory<objeval::quadobj::value_count>(objeval::quadobj::objective, objeval::quadobj::objective_batch);
+  expect_bits_without_memory<objeval::doorcost::dimension>(objeval::doorcost::cost, objeval::doorcost::cost_batch);
+  expect_bits_without_memory<objeval::quadobj::dimension>(objeval::quadobj::objective, objeval::quadobj::objective_batch);
 }
 
 }  // namespace

@@ -59,11 +59,11 @@ void expect_batch_matches_one_by_one(std::vector<float> const& all, One one, Bat
 }
 
 void check_doorcost(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<objeval::doorcost::value_count>(
+  expect_batch_matches_one_by_one<objeval::doorcost::dimension>(
       all, objeval::doorcost::cost, [](auto points, auto costs) { objeval::doorcost::cost_batch(points, costs); });
 }
 void check_quadobj(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<objeval::quadobj::value_count>(
+  expect_batch_matches_one_by_one<objeval::quadobj::dimension>(
       all, objeval::quadobj::objective, [](auto points, auto values) { objeval::quadobj::objective_batch(points, values); });
 }
 
@@ -99,8 +99,8 @@ TEST(Batch, SpecialValuesGiveTheSameBitsIncludingNaN) {
 // still gets the bits of the one-thread call.
 TEST(Batch, AnyThreadCountGivesTheSameBits) {
   for (std::size_t const count : {1000u, 777u, 130u, 65u, 1u}) {
-    auto const door_points = points(count, objeval::doorcost::value_count, 0.05, static_cast<unsigned>(count));
-    auto const quad_points = points(count, objeval::quadobj::value_count, 0.05, static_cast<unsigned>(count) + 1);
+    auto const door_points = points(count, objeval::doorcost::dimension, 0.05, static_cast<unsigned>(count));
+    auto const quad_points = points(count, objeval::quadobj::dimension, 0.05, static_cast<unsigned>(count) + 1);
     std::vector<float> door_one(count), quad_one(count);
     objeval::doorcost::cost_batch(door_points, door_one, 1);
     objeval::quadobj::objective_batch(quad_points, quad_one, 1);
@@ -123,7 +123,7 @@ TEST(Batch, AnyThreadCountGivesTheSameBits) {
 // finish every point.
 TEST(Batch, ConcurrentCallsAndForkedChildrenGetTheSameBits) {
   std::size_t const count = 2000;
-  auto const all = points(count, objeval::doorcost::value_count, 0.0, 11);
+  auto const all = points(count, objeval::doorcost::dimension, 0.0, 11);
   std::vector<float> one(count);
   objeval::doorcost::cost_batch(all, one, 1);
   auto const matches = [&](unsigned threads) {

@@ -12,7 +12,7 @@
 namespace {
 
 using testing_support::same_bits;
-using assignment = std::array<float, objeval::doorcost::value_count>;
+using assignment = std::array<float, objeval::doorcost::dimension>;
 
 float& x(assignment& a, std::size_t i, std::size_t k) { return a[i * 8 + k]; }
 float& y(assignment& a, std::size_t j, std::size_t l) { return a[120 + j * 8 + l]; }

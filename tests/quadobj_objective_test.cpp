@@ -14,7 +14,7 @@
 namespace {
 
 using testing_support::same_bits;
-using point = std::array<float, objeval::quadobj::value_count>;
+using point = std::array<float, objeval::quadobj::dimension>;
 
 float objective(point const& x) { return objeval::quadobj::objective(x); }
 

@@ -113,7 +113,7 @@ TEST(Threads, EveryCountIsLoweredToTheUsableCpus) {
 
 // Asking for 100,000 threads once started and joined thousands a call.
 TEST(Threads, AHugeCountCostsAboutWhatTwoCost) {
-  std::vector<float> points(20000 * objeval::quadobj::value_count, 0.25f), values(20000);
+  std::vector<float> points(20000 * objeval::quadobj::dimension, 0.25f), values(20000);
   auto const time = [&](unsigned threads) {
     auto best = std::chrono::steady_clock::duration::max();
     for (int round = 0; round < 5; ++round) {

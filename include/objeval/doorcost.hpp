@@ -8,9 +8,10 @@
 
 namespace objeval::doorcost {
 
-inline constexpr std::size_t value_count = 240;
+inline constexpr std::size_t dimension = 240;  // numbers in a point
+[[deprecated("use dimension")]] inline constexpr std::size_t value_count = dimension;
 
-float cost(std::span<float const, value_count> assignment) noexcept;
+float cost(std::span<float const, dimension> assignment) noexcept;
 
 // costs[p] = cost of points[p*240 .. p*240+239], bit for bit as `cost` gives
 // it, on `threads` threads: 0 for one per CPU this process may use (its

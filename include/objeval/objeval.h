@@ -58,8 +58,14 @@ typedef struct objeval_problem {
   const char* description; /* one line: what the point's slots mean */
 } objeval_problem;
 
+/* The problems' indices and dimensions, for C callers that name them; a
+ * binding finds them by name in the table instead. */
 enum { OBJEVAL_DOORCOST = 0, OBJEVAL_QUADOBJ = 1 };
-enum { OBJEVAL_DOORCOST_VALUES = 240, OBJEVAL_QUADOBJ_VALUES = 50 };
+enum { OBJEVAL_DOORCOST_DIMENSION = 240, OBJEVAL_QUADOBJ_DIMENSION = 50 };
+enum {
+  OBJEVAL_DOORCOST_VALUES OBJEVAL_DEPRECATED("OBJEVAL_DOORCOST_DIMENSION") = 240,
+  OBJEVAL_QUADOBJ_VALUES OBJEVAL_DEPRECATED("OBJEVAL_QUADOBJ_DIMENSION") = 50
+};
 
 /* How many problems the table holds. */
 OBJEVAL_API size_t objeval_problem_count(void);

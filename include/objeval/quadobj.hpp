@@ -7,9 +7,10 @@
 
 namespace objeval::quadobj {
 
-inline constexpr std::size_t value_count = 50;
+inline constexpr std::size_t dimension = 50;  // numbers in a point
+[[deprecated("use dimension")]] inline constexpr std::size_t value_count = dimension;
 
-float objective(std::span<float const, value_count> point) noexcept;
+float objective(std::span<float const, dimension> point) noexcept;
 
 // values[p] = objective of points[p*50 .. p*50+49], bit for bit as `objective`
 // gives it, on `threads` threads: 0 for one per CPU this process may use (its

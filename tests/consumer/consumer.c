@@ -8,10 +8,10 @@
 
 int main(void) {
   size_t const doorcost = objeval_problem_find("doorcost"), quadobj = objeval_problem_find("quadobj");
-  float ones[2 * OBJEVAL_DOORCOST_VALUES];
-  float x0[OBJEVAL_QUADOBJ_VALUES] = {1.0f};
+  float ones[2 * OBJEVAL_DOORCOST_DIMENSION];
+  float x0[OBJEVAL_QUADOBJ_DIMENSION] = {1.0f};
   float costs[2] = {0.0f, 0.0f}, value = 0.0f;
-  for (size_t n = 0; n < 2 * OBJEVAL_DOORCOST_VALUES; ++n) ones[n] = 1.0f;
+  for (size_t n = 0; n < 2 * OBJEVAL_DOORCOST_DIMENSION; ++n) ones[n] = 1.0f;
   char version[32];
   snprintf(version, sizeof version, "%d.%d.%d", OBJEVAL_VERSION_MAJOR, OBJEVAL_VERSION_MINOR, OBJEVAL_VERSION_PATCH);
   int const ok = objeval_evaluate(doorcost, ones, 2, costs, 0) == OBJEVAL_OK && costs[0] == 1147840.0f &&

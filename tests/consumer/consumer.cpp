@@ -7,9 +7,9 @@
 #include <vector>
 
 int main() {
-  std::array<float, objeval::doorcost::value_count> ones;
+  std::array<float, objeval::doorcost::dimension> ones;
   ones.fill(1.0f);
-  std::array<float, objeval::quadobj::value_count> x0{};
+  std::array<float, objeval::quadobj::dimension> x0{};
   x0[0] = 1.0f;
   std::vector<float> both(ones.begin(), ones.end());
   both.insert(both.end(), ones.begin(), ones.end());
