@@ -23,9 +23,9 @@ case $language in
     exec octave-cli --no-history --norc "$here/octave/tests/octave_test.m" "$corpus" "$libdir/objeval/octave" ;;
   r)
     needs R:r-base-dev Rscript:r-base-dev pkg-config:pkg-config
-    cp -r "$prefix/share/objeval/R/objeval" "$work/source"  # R CMD INSTALL builds in the folder it is given
-    R CMD INSTALL --no-docs --no-html --library="$work" "$work/source" >"$work/install.log" 2>&1 ||
-      { cat "$work/install.log"; exit 1; }
+    tarball=$(ls "$prefix"/share/objeval/R/objeval_*.tar.gz)
+    Rscript -e 'install.packages(commandArgs(TRUE)[1], repos = NULL, lib = commandArgs(TRUE)[2])' "$tarball" "$work" \
+      >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
     R_LIBS=$work exec Rscript "$here/r/tests/r_test.R" "$corpus" ;;
   java)
     needs javac:default-jdk-headless java:default-jdk-headless

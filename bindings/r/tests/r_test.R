@@ -29,13 +29,13 @@ expect_error <- function(pattern, expression) {
   }
 }
 
-for (problem in list(list("doorcost", 240, doorcost), list("quadobj", 50, quadobj))) {
-  name <- problem[[1]]; dimension <- problem[[2]]; f <- problem[[3]]
+for (row in seq_len(nrow(problems()))) {
+  name <- problems()$name[row]; dimension <- problems()$dimension[row]; f <- function(...) evaluate(name, ...)
   points <- matrix(read_floats(file.path(corpus, paste0(name, ".points.f32"))), ncol = dimension, byrow = TRUE)
   golden <- read_floats(file.path(corpus, paste0(name, ".golden.f32")))
   for (threads in c(1, 2, 0)) compare(paste(name, "batch"), f(points, threads = threads), golden)
   compare(paste(name, "one point"), apply(points, 1, f), golden)
-  shape <- sprintf("vector of %d values or a matrix of %d columns", dimension, dimension)
+  shape <- sprintf("vector of %d values, a %d x 1 matrix, or a matrix of %d columns", dimension, dimension, dimension)
   expect_error(shape, f(matrix(0, 3, dimension + 1)))
   expect_error(shape, f(rep(0, dimension - 1)))
   expect_error(shape, f(rep("0", dimension)))
@@ -50,9 +50,9 @@ for (problem in list(list("doorcost", 240, doorcost), list("quadobj", 50, quadob
   }
 }
 
-# optim asks for one point at a time; its numeric gradient needs a step that
-# float inputs can see.
-result <- optim(rep(0, 50), quadobj, method = "L-BFGS-B", lower = -1, upper = 1, control = list(ndeps = rep(1e-3, 50)))
+# optim asks for one point at a time; its numeric gradient's default step,
+# 1e-3, is one float inputs can see.
+result <- optim(rep(0, 50), quadobj, method = "L-BFGS-B", lower = -1, upper = 1)
 compare("optim's reported value", result$value, quadobj(result$par))
 cat(sprintf("r: optim (L-BFGS-B) on quadobj reached %.6f\n", result$value))
 if (requireNamespace("DEoptim", quietly = TRUE)) {

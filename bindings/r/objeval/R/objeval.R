@@ -1,32 +1,45 @@
 # SPDX-License-Identifier: MIT
-#' doorcost(x, threads = 1L) and quadobj(x, threads = 1L): x is a numeric
-#' vector of 240 (50) values, one point, or a matrix of n rows, a point per
-#' row; the result is one value per point, bit for bit the program's, as a
-#' double. Integer and logical x are numbers; NA and NaN evaluate as the
-#' programs evaluate nan. Each value is rounded once to float. threads: 0
-#' for one per CPU this process may use; the values do not depend on it.
-doorcost <- function(x, threads = 1L) evaluate(0L, "doorcost", 240L, x, threads)
+# The problems come from libobjeval's own table: evaluate() takes any of
+# them by name; doorcost() and quadobj() are that call with the name given.
 
-quadobj <- function(x, threads = 1L) evaluate(1L, "quadobj", 50L, x, threads)
+problems <- function() {
+  table <- .Call(objeval_r_problems)
+  data.frame(name = table[[1]], dimension = table[[2]], description = table[[3]], stringsAsFactors = FALSE)
+}
 
-evaluate <- function(problem, name, dimension, x, threads) {
-  shape <- sprintf("a numeric vector of %d values or a matrix of %d columns, a point per row", dimension, dimension)
-  if (!(is.numeric(x) || is.logical(x)) || is.complex(x)) {
-    stop(sprintf("objeval: %s: x must be %s; got %s", name, shape, class(x)[1]), call. = FALSE)
+evaluate <- function(problem, x, threads = 1L) {
+  if (!is.character(problem) || length(problem) != 1 || is.na(problem)) {
+    stop("objeval: problem must be one name, such as \"quadobj\"", call. = FALSE)
   }
-  if (is.matrix(x)) {
-    if (ncol(x) != dimension) {
-      stop(sprintf("objeval: %s: x must be %s; got a %d x %d matrix", name, shape, nrow(x), ncol(x)), call. = FALSE)
-    }
-    count <- nrow(x)
-  } else {
-    if (!is.null(dim(x)) || length(x) != dimension) {
-      stop(sprintf("objeval: %s: x must be %s; got %d values", name, shape, length(x)), call. = FALSE)
-    }
-    count <- 1L
+  found <- .Call(objeval_r_find, problem)
+  if (is.null(found)) {
+    stop(sprintf("objeval: no such problem \"%s\"; the problems are %s", problem,
+                 paste(problems()$name, collapse = ", ")), call. = FALSE)
+  }
+  dimension <- found[2]
+  if (is.data.frame(x)) x <- as.matrix(x)
+  shape <- sprintf("a numeric vector of %d values, a %d x 1 matrix, or a matrix of %d columns, a point per row",
+                   dimension, dimension, dimension)
+  if (!(is.numeric(x) || is.logical(x)) || is.complex(x)) {
+    stop(sprintf("objeval: %s: x must be %s; got %s", problem, shape, class(x)[1]), call. = FALSE)
+  }
+  if (length(dim(x)) == 1) dim(x) <- NULL
+  if (length(dim(x)) > 2) {
+    stop(sprintf("objeval: %s: x must be %s; got a %s array", problem, shape, paste(dim(x), collapse = " x ")),
+         call. = FALSE)
+  }
+  rows <- is.matrix(x) && !(ncol(x) == 1 && nrow(x) == dimension && dimension != 1)
+  if (rows && ncol(x) != dimension || !is.matrix(x) && length(x) != dimension) {
+    got <- if (is.matrix(x)) sprintf("a %d x %d matrix", nrow(x), ncol(x)) else sprintf("%d values", length(x))
+    stop(sprintf("objeval: %s: x must be %s; got %s", problem, shape, got), call. = FALSE)
   }
   if (!is.numeric(threads) || length(threads) != 1 || is.na(threads) || threads < 0 || threads != floor(threads)) {
-    stop(sprintf("objeval: %s: threads must be a whole number, 0 (one per CPU) or more", name), call. = FALSE)
+    stop(sprintf("objeval: %s: threads must be a whole number, 0 (one per CPU) or more", problem), call. = FALSE)
   }
-  .Call(objeval_r_evaluate, problem, x, as.double(count), as.double(min(threads, 4294967295)))
+  count <- if (rows) nrow(x) else 1
+  .Call(objeval_r_evaluate, found[1], x, as.double(count), rows, as.double(min(threads, 4294967295)))
 }
+
+doorcost <- function(x, threads = 1L) evaluate("doorcost", x, threads)
+
+quadobj <- function(x, threads = 1L) evaluate("quadobj", x, threads)

@@ -10,14 +10,44 @@
 #include <math.h>
 #include <stddef.h>
 
-/* x: a point (count 1) or a count-by-dimension matrix, column-major. */
-static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP threads_) {
-  size_t const index = (size_t)INTEGER(problem)[0];
+/* The table: a list of names, dimensions and descriptions. */
+static SEXP objeval_r_problems(void) {
+  size_t const count = objeval_problem_count();
+  SEXP names = PROTECT(allocVector(STRSXP, (R_xlen_t)count));
+  SEXP dimensions = PROTECT(allocVector(REALSXP, (R_xlen_t)count));
+  SEXP descriptions = PROTECT(allocVector(STRSXP, (R_xlen_t)count));
+  for (size_t n = 0; n < count; ++n) {
+    objeval_problem const* p = objeval_problem_at(n);
+    SET_STRING_ELT(names, (R_xlen_t)n, mkChar(p->name));
+    REAL(dimensions)[n] = (double)p->dimension;
+    SET_STRING_ELT(descriptions, (R_xlen_t)n, mkChar(p->description));
+  }
+  SEXP table = PROTECT(allocVector(VECSXP, 3));
+  SET_VECTOR_ELT(table, 0, names);
+  SET_VECTOR_ELT(table, 1, dimensions);
+  SET_VECTOR_ELT(table, 2, descriptions);
+  UNPROTECT(4);
+  return table;
+}
+
+/* c(index, dimension) of the problem named `name`, or NULL. */
+static SEXP objeval_r_find(SEXP name) {
+  size_t const index = objeval_problem_find(CHAR(STRING_ELT(name, 0)));
+  if (index == OBJEVAL_NO_PROBLEM) return R_NilValue;
+  SEXP found = PROTECT(allocVector(REALSXP, 2));
+  REAL(found)[0] = (double)index;
+  REAL(found)[1] = (double)objeval_problem_at(index)->dimension;
+  UNPROTECT(1);
+  return found;
+}
+
+/* x: one point, or, where `rows`, a count-by-dimension matrix, column-major. */
+static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP rows_, SEXP threads_) {
+  size_t const index = (size_t)REAL(problem)[0];
   size_t const count = (size_t)REAL(count_)[0];
+  int const rows = LOGICAL(rows_)[0];
   unsigned const threads = (unsigned)REAL(threads_)[0];
   size_t const dimension = objeval_problem_at(index)->dimension;
-  size_t const point_stride = count == 1 && !isMatrix(x) ? dimension : 1;
-  size_t const value_stride = count == 1 && !isMatrix(x) ? 1 : count;
   SEXP result = PROTECT(allocVector(REALSXP, (R_xlen_t)count));
   float* values = (float*)R_alloc(count > 0 ? count : 1, sizeof(float));
   double const* points;
@@ -30,7 +60,8 @@ static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP threads_)
     for (R_xlen_t k = 0; k < n; ++k) widened[k] = in[k] == NA_INTEGER ? NAN : (double)in[k];
     points = widened;
   }
-  int const status = objeval_evaluate_double(index, points, count, point_stride, value_stride, values, threads);
+  objeval_status const status = objeval_evaluate_double(index, points, count, rows ? 1 : dimension,
+                                                        rows ? count : 1, values, threads);
   if (status != OBJEVAL_OK) error("objeval: %s", objeval_status_message(status));
   double* out = REAL(result);
   for (size_t p = 0; p < count; ++p) out[p] = values[p];
@@ -39,7 +70,9 @@ static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP threads_)
 }
 
 static R_CallMethodDef const calls[] = {
-    {"objeval_r_evaluate", (DL_FUNC)&objeval_r_evaluate, 4},
+    {"objeval_r_problems", (DL_FUNC)&objeval_r_problems, 0},
+    {"objeval_r_find", (DL_FUNC)&objeval_r_find, 1},
+    {"objeval_r_evaluate", (DL_FUNC)&objeval_r_evaluate, 5},
     {NULL, NULL, 0},
 };
 
