@@ -19,8 +19,9 @@ needs() {
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 case $language in
   octave)
-    needs octave-cli:octave
-    exec octave-cli --no-history --norc "$here/octave/tests/octave_test.m" "$corpus" "$libdir/objeval/octave" ;;
+    needs octave-cli:octave mkoctfile:liboctave-dev pkg-config:pkg-config
+    exec octave-cli --no-history --norc "$here/octave/tests/octave_test.m" "$corpus" \
+      "$(ls "$prefix"/share/objeval/octave/objeval-*.tar.gz)" "$work" ;;
   r)
     needs R:r-base-dev Rscript:r-base-dev pkg-config:pkg-config
     tarball=$(ls "$prefix"/share/objeval/R/objeval_*.tar.gz)

@@ -1,25 +1,24 @@
 // SPDX-License-Identifier: MIT
-/* objeval_doorcost(X [, threads]) and objeval_quadobj(X [, threads]) for
- * Octave and MATLAB: one gateway, built once per problem with
- * OBJEVAL_MEX_PROBLEM set to the problem's index in libobjeval's table.
+/* The Octave and MATLAB gateway to libobjeval. The Octave package builds it
+ * as __objeval_mex__, under its functions (objeval_evaluate,
+ * objeval_problems, objeval_<problem>), whose .m files carry the help;
+ * MATLAB builds it as objeval_evaluate:
  *
- *   Octave: mkoctfile --mex -DOBJEVAL_MEX_PROBLEM=1 -o objeval_quadobj objeval_mex.c -lobjeval
- *   MATLAB: mex -DOBJEVAL_MEX_PROBLEM=1 -output objeval_quadobj objeval_mex.c -lobjeval
+ *   f = objeval_evaluate(name, X [, threads])
+ *   p = objeval_evaluate()                 the table: name, dimension, description
  *
- * X is an n-by-dimension real matrix, double or single, a point per row (as
- * ga and particleswarm pass a population), or a vector of dimension values,
- * one point. The result is an n-by-1 double column: each value the
- * program's float, widened exactly. */
+ * X is an n-by-dimension real matrix (double, single, an integer class or
+ * logical), a point per row (as ga and particleswarm pass a population), or
+ * a vector of dimension values, one point. The result is an n-by-1 double
+ * column: each value the program's float, widened exactly. */
 #include "mex.h"
 
 #include <objeval/objeval.h>
 
 #include <limits.h>
 #include <math.h>
-
-#ifndef OBJEVAL_MEX_PROBLEM
-#error "build with -DOBJEVAL_MEX_PROBLEM=0 (doorcost) or 1 (quadobj)"
-#endif
+#include <stdio.h>
+#include <string.h>
 
 static unsigned thread_count(const mxArray* threads) {
   double count;
@@ -31,30 +30,50 @@ static unsigned thread_count(const mxArray* threads) {
   return count > (double)UINT_MAX ? UINT_MAX : (unsigned)count;
 }
 
-void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  const objeval_problem* problem = objeval_problem_at(OBJEVAL_MEX_PROBLEM);
-  const char* name = problem->name;
-  size_t const dimension = problem->dimension;
-  const mxArray* x;
-  size_t rows, columns, count = 0, point_stride = 1, value_stride = 1;
-  unsigned threads = 1;
-  float* values;
-  double* out;
-  int status;
-  size_t n;
+/* "3-by-50" or "1-by-50-by-2": X's size, every dimension. */
+static void size_text(const mxArray* x, char* text, size_t room) {
+  mwSize const dimensions = mxGetNumberOfDimensions(x);
+  const mwSize* sizes = mxGetDimensions(x);
+  size_t used = 0;
+  for (mwSize d = 0; d < dimensions && used < room; ++d)
+    used += (size_t)snprintf(text + used, room - used, d ? "-by-%zu" : "%zu", (size_t)sizes[d]);
+}
 
-  if (nrhs < 1 || nrhs > 2 || nlhs > 1)
-    mexErrMsgIdAndTxt("objeval:arguments", "usage: f = objeval_%s(X) or objeval_%s(X, threads)", name, name);
-  x = prhs[0];
-  if (!mxIsDouble(x) && !mxIsSingle(x))
-    mexErrMsgIdAndTxt("objeval:type", "X must be a double or single matrix, n-by-%zu (a point per row), got %s",
+/* X's values as doubles, for the classes the library reads no other way. */
+static const double* widened(const mxArray* x) {
+  size_t const n = mxGetNumberOfElements(x);
+  double* values = (double*)mxMalloc((n ? n : 1) * sizeof(double));
+  const void* data = mxGetData(x);
+  for (size_t k = 0; k < n; ++k) {
+    switch (mxGetClassID(x)) {
+      case mxLOGICAL_CLASS: values[k] = ((const mxLogical*)data)[k]; break;
+      case mxINT8_CLASS: values[k] = ((const signed char*)data)[k]; break;
+      case mxUINT8_CLASS: values[k] = ((const unsigned char*)data)[k]; break;
+      case mxINT16_CLASS: values[k] = ((const short*)data)[k]; break;
+      case mxUINT16_CLASS: values[k] = ((const unsigned short*)data)[k]; break;
+      case mxINT32_CLASS: values[k] = ((const int*)data)[k]; break;
+      case mxUINT32_CLASS: values[k] = ((const unsigned*)data)[k]; break;
+      case mxINT64_CLASS: values[k] = (double)((const long long*)data)[k]; break;
+      case mxUINT64_CLASS: values[k] = (double)((const unsigned long long*)data)[k]; break;
+      default: values[k] = 0; break;
+    }
+  }
+  return values;
+}
+
+static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
+  const char* name = objeval_problem_at(problem)->name;
+  size_t const dimension = objeval_problem_at(problem)->dimension;
+  size_t const rows = (size_t)mxGetM(x), columns = (size_t)mxGetN(x);
+  size_t count = 0, point_stride = 1, value_stride = 1;
+  char size[128] = "";
+  if (!mxIsNumeric(x) && !mxIsLogical(x))
+    mexErrMsgIdAndTxt("objeval:type", "%s: X must be numeric or logical, n-by-%zu (a point per row), got %s", name,
                       dimension, mxGetClassName(x));
-  if (mxIsComplex(x))
-    mexErrMsgIdAndTxt("objeval:complex", "X must be real, n-by-%zu (a point per row)", dimension);
+  if (mxIsComplex(x)) mexErrMsgIdAndTxt("objeval:complex", "%s: X must be real, n-by-%zu (a point per row)", name, dimension);
   if (mxIsSparse(x))
-    mexErrMsgIdAndTxt("objeval:sparse", "X must be a full matrix, n-by-%zu (a point per row); use full(X)", dimension);
-  rows = (size_t)mxGetM(x);
-  columns = (size_t)mxGetN(x);
+    mexErrMsgIdAndTxt("objeval:sparse", "%s: X must be a full matrix, n-by-%zu (a point per row); use full(X)", name,
+                      dimension);
   if (mxGetNumberOfDimensions(x) == 2 && columns == dimension) {
     count = rows; /* a point per row: value k of point p at p + k * rows */
     point_stride = 1;
@@ -64,22 +83,59 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     point_stride = dimension;
     value_stride = 1;
   } else {
-    mexErrMsgIdAndTxt("objeval:shape",
-                      "X must be n-by-%zu (a point per row) or a vector of %zu values, got %zu-by-%zu%s", dimension, dimension, rows, columns, mxGetNumberOfDimensions(x) == 2 ? "" : "-by-...");
+    size_text(x, size, sizeof size);
+    mexErrMsgIdAndTxt("objeval:shape", "%s: X must be n-by-%zu (a point per row) or a vector of %zu values, got %s", name,
+                      dimension, dimension, size);
   }
-  if (nrhs == 2) threads = thread_count(prhs[1]);
-
-  plhs[0] = mxCreateDoubleMatrix((mwSize)count, 1, mxREAL);
-  if (count == 0) return;
-  values = (float*)mxMalloc(count * sizeof(float));
-  if (mxIsDouble(x))
-    status = objeval_evaluate_double(OBJEVAL_MEX_PROBLEM, (const double*)mxGetData(x), count, point_stride, value_stride,
-                                     values, threads);
-  else
-    status = objeval_evaluate_strided(OBJEVAL_MEX_PROBLEM, (const float*)mxGetData(x), count, point_stride, value_stride,
-                                      values, threads);
-  if (status != OBJEVAL_OK) mexErrMsgIdAndTxt("objeval:failed", "%s", objeval_status_message(status));
-  out = mxGetPr(plhs[0]);
-  for (n = 0; n < count; ++n) out[n] = values[n];
+  mxArray* result = mxCreateDoubleMatrix((mwSize)count, 1, mxREAL);
+  if (count == 0) return result;
+  float* values = (float*)mxMalloc(count * sizeof(float));
+  objeval_status status;
+  if (mxIsSingle(x)) {
+    status = objeval_evaluate_strided(problem, (const float*)mxGetData(x), count, point_stride, value_stride, values,
+                                      threads);
+  } else {
+    const double* points = mxIsDouble(x) ? (const double*)mxGetData(x) : widened(x);
+    status = objeval_evaluate_double(problem, points, count, point_stride, value_stride, values, threads);
+    if (!mxIsDouble(x)) mxFree((void*)points);
+  }
+  if (status != OBJEVAL_OK) mexErrMsgIdAndTxt("objeval:failed", "%s: %s", name, objeval_status_message(status));
+  double* out = mxGetPr(result);
+  for (size_t n = 0; n < count; ++n) out[n] = values[n];
   mxFree(values);
+  return result;
+}
+
+static void problems(mxArray* plhs[]) {
+  const char* fields[] = {"name", "dimension", "description"};
+  size_t const count = objeval_problem_count();
+  plhs[0] = mxCreateStructMatrix((mwSize)count, 1, 3, fields);
+  for (size_t n = 0; n < count; ++n) {
+    const objeval_problem* p = objeval_problem_at(n);
+    mxSetField(plhs[0], (mwIndex)n, "name", mxCreateString(p->name));
+    mxSetField(plhs[0], (mwIndex)n, "dimension", mxCreateDoubleScalar((double)p->dimension));
+    mxSetField(plhs[0], (mwIndex)n, "description", mxCreateString(p->description));
+  }
+}
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  char name[64];
+  if (nlhs > 1 || nrhs == 1 || nrhs > 3)
+    mexErrMsgIdAndTxt("objeval:arguments", "usage: f = objeval_evaluate(name, X) or objeval_evaluate(name, X, threads)");
+  if (nrhs == 0) {
+    problems(plhs);
+    return;
+  }
+  if (!mxIsChar(prhs[0]) || mxGetString(prhs[0], name, sizeof name) != 0)
+    mexErrMsgIdAndTxt("objeval:problem", "the problem's name must be a short string, such as 'quadobj'");
+  size_t const problem = objeval_problem_find(name);
+  if (problem == OBJEVAL_NO_PROBLEM) {
+    char known[256] = "";
+    for (size_t n = 0; n < objeval_problem_count(); ++n) {
+      if (n) strncat(known, ", ", sizeof known - strlen(known) - 1);
+      strncat(known, objeval_problem_at(n)->name, sizeof known - strlen(known) - 1);
+    }
+    mexErrMsgIdAndTxt("objeval:problem", "no such problem \"%s\"; the problems are %s", name, known);
+  }
+  plhs[0] = evaluate(problem, prhs[1], nrhs == 3 ? thread_count(prhs[2]) : 1);
 }

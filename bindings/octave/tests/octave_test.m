@@ -1,7 +1,8 @@
-% The Octave MEX functions against the golden bits, one point and batch, in
-% double and single, on every thread count; their errors; then two real
+% The Octave package, installed with pkg install into a scratch folder and
+% loaded, against the golden bits, one point and batch, in double, single
+% and integer classes, on every thread count; its errors; then two real
 % callers: fminsearch, and the ga package with a vectorised fitness.
-%   octave-cli --no-history octave_test.m CORPUS_DIR MEX_DIR
+%   octave-cli --no-history octave_test.m CORPUS_DIR PACKAGE_TARBALL SCRATCH_DIR
 1;
 
 function values = read_floats(path)
@@ -41,11 +42,16 @@ end
 
 arguments = argv();
 corpus = arguments{1};
-addpath(arguments{2});
+scratch = arguments{3};
+pkg("prefix", [scratch "/packages"], [scratch "/packages"]);
+pkg("local_list", [scratch "/octave_packages"]);
+pkg("install", arguments{2});
+pkg("load", "objeval");
 failures = 0;
-problems = {"doorcost", 240, @objeval_doorcost; "quadobj", 50, @objeval_quadobj};
-for p = 1:rows(problems)
-  [name, dimension, f] = problems{p, :};
+for problem = objeval_problems()'
+  name = problem.name;
+  dimension = problem.dimension;
+  f = @(varargin) objeval_evaluate(name, varargin{:});
   points = reshape(read_floats([corpus "/" name ".points.f32"]), dimension, [])';  % a point per row
   golden = read_floats([corpus "/" name ".golden.f32"]);
   n = rows(points);
@@ -67,9 +73,12 @@ for p = 1:rows(problems)
   failures += expect_error("objeval:shape", @() f(zeros(2, dimension, 2)));
   failures += expect_error("objeval:complex", @() f(complex(zeros(1, dimension))));
   failures += expect_error("objeval:sparse", @() f(sparse(zeros(1, dimension))));
+  failures += compare([name " integer and logical"], f(int32(ones(1, dimension))), single(f(true(dimension, 1))));
+  failures += compare([name " its own function"], feval(["objeval_" name], double(points)), golden);
   failures += expect_error("objeval:type", @() f(repmat("a", 1, dimension)));
   failures += expect_error("objeval:type", @() f(num2cell(zeros(1, dimension))));
   failures += expect_error("objeval:threads", @() f(zeros(1, dimension), -1));
+  failures += expect_error("objeval:problem", @() objeval_evaluate("QUADOBJ", zeros(1, dimension)));
   if !isequal(size(f(zeros(0, dimension))), [0 1])
     printf("FAIL %s: no points should give a 0-by-1 column\n", name);
     failures += 1;
