@@ -20,6 +20,7 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
 case $language in
   octave)
     needs octave-cli:octave mkoctfile:liboctave-dev pkg-config:pkg-config
+    cd "$work"
     exec octave-cli --no-history --norc "$here/octave/tests/octave_test.m" "$corpus" \
       "$(ls "$prefix"/share/objeval/octave/objeval-*.tar.gz)" "$work" ;;
   r)
