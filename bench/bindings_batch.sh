@@ -40,7 +40,7 @@ public class Timing {
   }
 }
 JAVA
-javac -cp "$prefix/share/java/objeval.jar" -d "$work" "$work/Timing.java"
+javac -cp "$(ls "$prefix"/share/java/objeval-*.jar)" -d "$work" "$work/Timing.java"
 
 time_c() { "$build/bench/batch_per_point" "$1" $count $repeats; }
 dimension() { [[ $1 == doorcost ]] && echo 240 || echo 50; }
@@ -56,7 +56,7 @@ time_r() {
     t <- sapply(1:$repeats, function(r) { start <- Sys.time(); f(x); as.numeric(Sys.time() - start, units = 'secs') });
     cat(sprintf('%.1f\n', median(t) / $count * 1e9))"
 }
-time_java() { java -cp "$prefix/share/java/objeval.jar:$work" Timing "$1" $count $repeats; }
+time_java() { java -cp "$(ls "$prefix"/share/java/objeval-*.jar):$work" Timing "$1" $count $repeats; }
 
 for problem in doorcost quadobj; do
   declare -A ratios=()

@@ -31,8 +31,21 @@ case $language in
     R_LIBS=$work exec Rscript "$here/r/tests/r_test.R" "$corpus" ;;
   java)
     needs javac:default-jdk-headless java:default-jdk-headless
-    javac -cp "$prefix/share/java/objeval.jar" -d "$work" "$here/java/tests/ObjevalTest.java"
-    exec java -cp "$prefix/share/java/objeval.jar:$work" ObjevalTest "$corpus" ;;
+    # The jar copied alone to another folder, as a user keeps jars; its JNI
+    # library cached under the scratch folder.
+    cp "$prefix"/share/java/objeval-[0-9]*.jar "$work/"
+    jar=$(ls "$work"/objeval-*.jar)
+    export XDG_CACHE_HOME=$work/cache
+    cd "$work"
+    javac -cp "$jar" -d . "$here/java/tests/ObjevalTest.java" "$here/java/examples/Example.java"
+    java -cp "$jar:." Example
+    # -Dobjeval.jni names the library, or a folder that holds it; a wrong one is named in the error.
+    mkdir jni && (cd jni && jar xf "$jar" objeval/native)
+    java -Dobjeval.jni="$(dirname "$(find jni -name 'libobjeval_jni.so')")" -cp "$jar:." Example
+    if java -Dobjeval.jni=/nonexistent -cp "$jar:." Example 2>error.txt; then echo "FAIL a wrong -Dobjeval.jni loaded"; exit 1; fi
+    grep -q "cannot load /nonexistent/libobjeval_jni.so\|cannot load /nonexistent" error.txt ||
+      { echo "FAIL a wrong -Dobjeval.jni is not named:"; cat error.txt; exit 1; }
+    exec java -cp "$jar:." ObjevalTest "$corpus" ;;
   fortran)
     needs gfortran:gfortran pkg-config:pkg-config
     cd "$work"

@@ -1,29 +1,55 @@
 // SPDX-License-Identifier: MIT
-/* The JNI side of objeval.Objeval: arrays reached without a copy, then one
- * call of the C interface. The Java side has checked every length. */
+/* The JNI side of objeval.Native: the table, and one call of the C
+ * interface a point or a chunk of points, each array reached without a copy
+ * for that call alone. The Java side has checked every length. */
 #include <jni.h>
 #include <objeval/objeval.h>
 
 #include <math.h>
+#include <stdlib.h>
 
-JNIEXPORT jstring JNICALL Java_objeval_Objeval_version(JNIEnv* env, jclass objeval) {
-  (void)objeval;
+/* What a batch returns where JNI could not reach an array: its
+ * OutOfMemoryError is pending, and reaches the caller. */
+enum { UNREACHABLE = -1 };
+
+JNIEXPORT jstring JNICALL Java_objeval_Native_version(JNIEnv* env, jclass native) {
+  (void)native;
   return (*env)->NewStringUTF(env, objeval_version());
 }
 
-JNIEXPORT jfloat JNICALL Java_objeval_Objeval_evaluateOne(JNIEnv* env, jclass objeval, jint problem, jfloatArray point) {
-  (void)objeval;
+JNIEXPORT jint JNICALL Java_objeval_Native_problemCount(JNIEnv* env, jclass native) {
+  (void)env, (void)native;
+  return (jint)objeval_problem_count();
+}
+
+JNIEXPORT jstring JNICALL Java_objeval_Native_problemText(JNIEnv* env, jclass native, jint problem, jint field) {
+  (void)native;
+  objeval_problem const* p = objeval_problem_at((size_t)problem);
+  return (*env)->NewStringUTF(env, field == 0 ? p->name : p->description);
+}
+
+JNIEXPORT jint JNICALL Java_objeval_Native_problemDimension(JNIEnv* env, jclass native, jint problem) {
+  (void)env, (void)native;
+  return (jint)objeval_problem_at((size_t)problem)->dimension;
+}
+
+JNIEXPORT jstring JNICALL Java_objeval_Native_statusMessage(JNIEnv* env, jclass native, jint status) {
+  (void)native;
+  return (*env)->NewStringUTF(env, objeval_status_message((objeval_status)status));
+}
+
+JNIEXPORT jfloat JNICALL Java_objeval_Native_oneFloat(JNIEnv* env, jclass native, jint problem, jfloatArray point) {
+  (void)native;
   float value = NAN;
   float* values = (*env)->GetPrimitiveArrayCritical(env, point, NULL);
-  if (values == NULL) return value; /* an OutOfMemoryError is pending */
+  if (values == NULL) return value;
   objeval_evaluate((size_t)problem, values, 1, &value, 1);
   (*env)->ReleasePrimitiveArrayCritical(env, point, values, JNI_ABORT);
   return value;
 }
 
-JNIEXPORT jfloat JNICALL Java_objeval_Objeval_evaluateOneDouble(JNIEnv* env, jclass objeval, jint problem,
-                                                                jdoubleArray point) {
-  (void)objeval;
+JNIEXPORT jfloat JNICALL Java_objeval_Native_oneDouble(JNIEnv* env, jclass native, jint problem, jdoubleArray point) {
+  (void)native;
   float value = NAN;
   jsize const dimension = (*env)->GetArrayLength(env, point);
   double* values = (*env)->GetPrimitiveArrayCritical(env, point, NULL);
@@ -33,18 +59,57 @@ JNIEXPORT jfloat JNICALL Java_objeval_Objeval_evaluateOneDouble(JNIEnv* env, jcl
   return value;
 }
 
-JNIEXPORT jint JNICALL Java_objeval_Objeval_evaluate(JNIEnv* env, jclass objeval, jint problem, jfloatArray points,
-                                                     jint count, jfloatArray values, jint threads) {
-  (void)objeval;
-  float* in = (*env)->GetPrimitiveArrayCritical(env, points, NULL);
-  if (in == NULL) return -1;
-  float* out = (*env)->GetPrimitiveArrayCritical(env, values, NULL);
+/* Points [first, first + count) into values[first ...]: both arrays held
+ * for this chunk alone. */
+static jint chunk(JNIEnv* env, jint problem, jarray points, jint first, jint count, jarray values, jint threads,
+                  int doubles_in, int doubles_out) {
+  size_t const dimension = objeval_problem_at((size_t)problem)->dimension;
+  float* widened = NULL;
+  if (doubles_out && (widened = malloc((size_t)count * sizeof(float))) == NULL) {
+    jclass const error = (*env)->FindClass(env, "java/lang/OutOfMemoryError");
+    if (error != NULL) (*env)->ThrowNew(env, error, "objeval: no memory for a chunk's values");
+    return UNREACHABLE;
+  }
+  void* in = (*env)->GetPrimitiveArrayCritical(env, points, NULL);
+  if (in == NULL) {
+    free(widened);
+    return UNREACHABLE;
+  }
+  void* out = (*env)->GetPrimitiveArrayCritical(env, values, NULL);
   if (out == NULL) {
     (*env)->ReleasePrimitiveArrayCritical(env, points, in, JNI_ABORT);
-    return -1;
+    free(widened);
+    return UNREACHABLE;
   }
-  int const status = objeval_evaluate((size_t)problem, in, (size_t)count, out, (unsigned)threads);
+  size_t const at = (size_t)first * dimension;
+  float* into = doubles_out ? widened : (float*)out + first;
+  objeval_status const status =
+      doubles_in ? objeval_evaluate_double((size_t)problem, (double*)in + at, (size_t)count, dimension, 1, into,
+                                           (unsigned)threads)
+                 : objeval_evaluate((size_t)problem, (float*)in + at, (size_t)count, into, (unsigned)threads);
+  if (doubles_out)
+    for (jint n = 0; n < count; ++n) ((double*)out)[first + n] = widened[n];
   (*env)->ReleasePrimitiveArrayCritical(env, values, out, 0);
   (*env)->ReleasePrimitiveArrayCritical(env, points, in, JNI_ABORT);
-  return status;
+  free(widened);
+  return (jint)status;
+}
+
+JNIEXPORT jint JNICALL Java_objeval_Native_batchFloat(JNIEnv* env, jclass native, jint problem, jfloatArray points,
+                                                      jint first, jint count, jfloatArray values, jint threads) {
+  (void)native;
+  return chunk(env, problem, points, first, count, values, threads, 0, 0);
+}
+
+JNIEXPORT jint JNICALL Java_objeval_Native_batchDouble(JNIEnv* env, jclass native, jint problem, jdoubleArray points,
+                                                       jint first, jint count, jfloatArray values, jint threads) {
+  (void)native;
+  return chunk(env, problem, points, first, count, values, threads, 1, 0);
+}
+
+JNIEXPORT jint JNICALL Java_objeval_Native_batchDoubleToDouble(JNIEnv* env, jclass native, jint problem,
+                                                               jdoubleArray points, jint first, jint count,
+                                                               jdoubleArray values, jint threads) {
+  (void)native;
+  return chunk(env, problem, points, first, count, values, threads, 1, 1);
 }

@@ -6,6 +6,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Random;
 import objeval.Objeval;
+import objeval.Problem;
 
 /**
  * objeval.Objeval against the golden bits, one point (float[] and double[])
@@ -80,10 +81,38 @@ public final class ObjevalTest {
     expectThrows(NullPointerException.class, () -> batch.of(new float[dimension], null, 1));
   }
 
+  /** Doubles in and out, and a batch of several critical sections, against the float batch. */
+  static void checkDoubles(Path corpus, Problem problem) throws IOException {
+    float[] golden = readFloats(corpus.resolve(problem.name() + ".golden.f32"));
+    float[] points = readFloats(corpus.resolve(problem.name() + ".points.f32"));
+    int count = 20000, dimension = problem.dimension();
+    if (points.length % dimension != 0 || golden.length * dimension != points.length) {
+      System.out.println("FAIL the corpus's points and values do not match");
+      failures++;
+      return;
+    }
+    float[] many = new float[count * dimension], expected = new float[count], fromDoubles = new float[count];
+    double[] wide = new double[many.length], wideValues = new double[count];
+    for (int n = 0; n < many.length; n++) wide[n] = many[n] = points[n % points.length];
+    for (int p = 0; p < count; p++) expected[p] = golden[p % golden.length];
+    problem.evaluate(wide, fromDoubles, 2);
+    problem.evaluate(wide, wideValues, 0);
+    float[] narrowed = new float[count];
+    for (int p = 0; p < count; p++) narrowed[p] = (float) wideValues[p];
+    float[] fromFloats = new float[count];
+    problem.evaluate(many, fromFloats, 2);
+    compare(problem.name() + " 20,000 points from float[]", fromFloats, expected);
+    compare(problem.name() + " 20,000 points from double[]", fromDoubles, expected);
+    compare(problem.name() + " 20,000 points into double[]", narrowed, expected);
+    expectThrows(IllegalArgumentException.class, () -> problem.evaluate(new double[dimension], new double[2], 1));
+  }
+
   public static void main(String[] args) throws IOException {
     Path corpus = Path.of(args[0]);
     check(corpus, "doorcost", Objeval.DOORCOST_DIMENSION, Objeval::doorcost, Objeval::doorcost, Objeval::doorcost);
     check(corpus, "quadobj", Objeval.QUADOBJ_DIMENSION, Objeval::quadobj, Objeval::quadobj, Objeval::quadobj);
+    for (Problem problem : Objeval.problems()) checkDoubles(corpus, problem);
+    expectThrows(IllegalArgumentException.class, () -> Objeval.problem("QUADOBJ"));
 
     // A caller's loop, as a local search is: one point at a time.
     Random random = new Random(3);
