@@ -28,6 +28,7 @@ case $language in
     tarball=$(ls "$prefix"/share/objeval/R/objeval_*.tar.gz)
     Rscript -e 'install.packages(commandArgs(TRUE)[1], repos = NULL, lib = commandArgs(TRUE)[2])' "$tarball" "$work" \
       >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
+    R_LIBS=$work Rscript "$here/r/examples/random_search.R"
     R_LIBS=$work exec Rscript "$here/r/tests/r_test.R" "$corpus" ;;
   java)
     needs javac:default-jdk-headless java:default-jdk-headless
@@ -49,8 +50,13 @@ case $language in
   fortran)
     needs gfortran:gfortran pkg-config:pkg-config
     cd "$work"
-    gfortran -Wall -o fortran_test "$prefix/include/objeval/objeval.f90" "$here/fortran/tests/fortran_test.f90" \
-      $(pkg-config --libs objeval) -Wl,-rpath,"$libdir"
+    # The installed module, as a user builds with it; the library's folder
+    # into the program, as objeval.pc leaves that to the caller.
+    for program in tests/fortran_test examples/random_search; do
+      gfortran -Wall -o "${program#*/}" $(pkg-config --cflags objeval-fortran) "$here/fortran/$program.f90" \
+        $(pkg-config --libs objeval-fortran) -Wl,-rpath,"$libdir"
+    done
+    ./random_search
     exec ./fortran_test "$corpus" ;;
   *) echo "unknown language $language"; exit 2 ;;
 esac

@@ -1,66 +1,261 @@
 ! SPDX-License-Identifier: MIT
-! The evaluators from Fortran, through libobjeval's C interface: each
-! function gives the program's value, bit for bit.
+! The evaluators from Fortran, through libobjeval's checked C interface:
+! each value is the program's, bit for bit. The problems come from the
+! library's table, by name.
 !
 !   use objeval
-!   real(c_float) :: x(50), points(50, n), values(n)
-!   value = objeval_quadobj(x)
-!   call objeval_quadobj_batch(points, int(n, c_size_t), values)   ! a point per column
+!   real(real64) :: points(50, n), values(n)        ! a point per column
+!   call objeval_evaluate('quadobj', points, values) ! or real32, in or out
+!   call objeval_evaluate('quadobj', points, values, threads=0, status=status)
+!   f = objeval_value('quadobj', points(:, 1))       ! one point
 !
-! Build: gfortran objeval.f90 prog.f90 $(pkg-config --libs objeval)
+! Each number is rounded once to float; a real64 value is the program's
+! float widened exactly. threads: 0 for one per CPU this process may use, a
+! larger count is lowered to that number; the values do not depend on it.
+! Without status=, a failure stops the program with its message.
+!
+! Build: gfortran $(pkg-config --cflags objeval-fortran) prog.f90 $(pkg-config --libs objeval-fortran)
 module objeval
-  use, intrinsic :: iso_c_binding, only: c_float, c_size_t, c_int
+  use, intrinsic :: iso_c_binding, only: c_char, c_double, c_float, c_int, c_null_char, c_ptr, c_size_t, &
+      c_f_pointer, c_associated
+  use, intrinsic :: iso_fortran_env, only: real32, real64
+  use, intrinsic :: ieee_arithmetic, only: ieee_value, ieee_quiet_nan
   implicit none
   private
-  public :: c_float, c_size_t
-  public :: objeval_doorcost, objeval_doorcost_batch, objeval_doorcost_batch_threads
-  public :: objeval_quadobj, objeval_quadobj_batch, objeval_quadobj_batch_threads
-  public :: objeval_doorcost_values, objeval_quadobj_values
+  public :: real32, real64
+  public :: objeval_evaluate, objeval_value, objeval_dimension, objeval_status_message, objeval_version
 
-  integer, parameter :: objeval_doorcost_values = 240, objeval_quadobj_values = 50
+  ! What a call's status= receives: the C interface's statuses, then the module's own.
+  integer, parameter, public :: objeval_ok = 0, objeval_null_pointer = 1, objeval_count_too_large = 2, &
+      objeval_no_such_problem = 3, objeval_internal_error = 4, objeval_wrong_shape = 101, &
+      objeval_negative_threads = 102
+
+  interface objeval_evaluate
+    module procedure evaluate_32_32, evaluate_32_64, evaluate_64_32, evaluate_64_64, one_32, one_64
+  end interface
+  interface objeval_value
+    module procedure value_32, value_64
+  end interface
 
   interface
-    ! values(240): laid out as in doorcost's input.txt.
-    real(c_float) function objeval_doorcost(values) bind(C, name="objeval_doorcost")
-      import :: c_float
-      real(c_float), intent(in) :: values(240)
+    integer(c_size_t) function c_problem_find(name) bind(C, name="objeval_problem_find")
+      import :: c_char, c_size_t
+      character(kind=c_char), intent(in) :: name(*)
     end function
-    ! points(240, count): a point per column; costs(count).
-    subroutine objeval_doorcost_batch(points, count, costs) bind(C, name="objeval_doorcost_batch")
-      import :: c_float, c_size_t
-      real(c_float), intent(in) :: points(240, *)
-      integer(c_size_t), value :: count
-      real(c_float), intent(out) :: costs(*)
-    end subroutine
-    ! The same on `threads` threads (0: one per CPU this process may use).
-    subroutine objeval_doorcost_batch_threads(points, count, costs, threads) &
-        bind(C, name="objeval_doorcost_batch_threads")
-      import :: c_float, c_size_t, c_int
-      real(c_float), intent(in) :: points(240, *)
-      integer(c_size_t), value :: count
-      real(c_float), intent(out) :: costs(*)
-      integer(c_int), value :: threads
-    end subroutine
-
-    ! values(50): x(1) to x(50), the program's x[0] to x[49].
-    real(c_float) function objeval_quadobj(values) bind(C, name="objeval_quadobj")
-      import :: c_float
-      real(c_float), intent(in) :: values(50)
+    type(c_ptr) function c_problem_at(index) bind(C, name="objeval_problem_at")
+      import :: c_ptr, c_size_t
+      integer(c_size_t), value :: index
     end function
-    ! points(50, count): a point per column; results(count).
-    subroutine objeval_quadobj_batch(points, count, results) bind(C, name="objeval_quadobj_batch")
-      import :: c_float, c_size_t
-      real(c_float), intent(in) :: points(50, *)
-      integer(c_size_t), value :: count
-      real(c_float), intent(out) :: results(*)
-    end subroutine
-    subroutine objeval_quadobj_batch_threads(points, count, results, threads) &
-        bind(C, name="objeval_quadobj_batch_threads")
-      import :: c_float, c_size_t, c_int
-      real(c_float), intent(in) :: points(50, *)
-      integer(c_size_t), value :: count
-      real(c_float), intent(out) :: results(*)
+    integer(c_int) function c_evaluate(problem, points, count, values, threads) bind(C, name="objeval_evaluate")
+      import :: c_float, c_int, c_size_t
+      integer(c_size_t), value :: problem, count
+      real(c_float), intent(in) :: points(*)
+      real(c_float), intent(out) :: values(*)
       integer(c_int), value :: threads
-    end subroutine
+    end function
+    integer(c_int) function c_evaluate_double(problem, points, count, point_stride, value_stride, values, threads) &
+        bind(C, name="objeval_evaluate_double")
+      import :: c_double, c_float, c_int, c_size_t
+      integer(c_size_t), value :: problem, count, point_stride, value_stride
+      real(c_double), intent(in) :: points(*)
+      real(c_float), intent(out) :: values(*)
+      integer(c_int), value :: threads
+    end function
+    type(c_ptr) function c_status_message(status) bind(C, name="objeval_status_message")
+      import :: c_int, c_ptr
+      integer(c_int), value :: status
+    end function
+    type(c_ptr) function c_version() bind(C, name="objeval_version")
+      import :: c_ptr
+    end function
   end interface
+
+  ! The C table's entry, as C lays it out.
+  type, bind(C) :: problem_entry
+    type(c_ptr) :: name
+    integer(c_size_t) :: dimension
+    type(c_ptr) :: description
+  end type
+
+contains
+
+  ! The numbers in a point of the problem `name`, or 0 if there is no such problem.
+  integer function objeval_dimension(name)
+    character(len=*), intent(in) :: name
+    type(problem_entry), pointer :: entry
+    integer(c_size_t) :: index
+    objeval_dimension = 0
+    index = c_problem_find(trim(name) // c_null_char)
+    if (.not. c_associated(c_problem_at(index))) return
+    call c_f_pointer(c_problem_at(index), entry)
+    objeval_dimension = int(entry%dimension)
+  end function
+
+  function objeval_status_message(status) result(message)
+    integer, intent(in) :: status
+    character(len=:), allocatable :: message
+    select case (status)
+    case (objeval_wrong_shape)
+      message = "the points' shape fits no point of the problem, or values has not one element a point"
+    case (objeval_negative_threads)
+      message = "threads must be 0 (one per CPU) or more"
+    case default
+      message = c_text(c_status_message(int(status, c_int)))
+    end select
+  end function
+
+  function objeval_version() result(version)
+    character(len=:), allocatable :: version
+    version = c_text(c_version())
+  end function
+
+  function c_text(pointer) result(text)
+    type(c_ptr), intent(in) :: pointer
+    character(len=:), allocatable :: text
+    character(kind=c_char), pointer :: chars(:)
+    integer :: length
+    call c_f_pointer(pointer, chars, [huge(0)])
+    length = 0
+    do while (chars(length + 1) /= c_null_char)
+      length = length + 1
+    end do
+    allocate(character(len=length) :: text)
+    text = transfer(chars(1:length), text)
+  end function
+
+  ! The problem's index and the thread count for C, having checked the
+  ! shapes, or a status in `failed`.
+  subroutine prepare(name, rows, columns, values, threads, index, c_threads, failed)
+    character(len=*), intent(in) :: name
+    integer, intent(in) :: rows, columns, values
+    integer, intent(in), optional :: threads
+    integer(c_size_t), intent(out) :: index
+    integer(c_int), intent(out) :: c_threads
+    integer, intent(out) :: failed
+    integer :: dimension
+    failed = objeval_ok
+    index = c_problem_find(trim(name) // c_null_char)
+    dimension = objeval_dimension(name)
+    c_threads = 1
+    if (present(threads)) c_threads = int(min(threads, huge(0_c_int)), c_int)
+    if (dimension == 0) then
+      failed = objeval_no_such_problem
+    else if (rows /= dimension .or. columns /= values) then
+      failed = objeval_wrong_shape
+    else if (c_threads < 0) then
+      failed = objeval_negative_threads
+    end if
+  end subroutine
+
+  ! Puts the status where the caller asked for it, or stops with its message.
+  subroutine finish(name, result, status)
+    character(len=*), intent(in) :: name
+    integer, intent(in) :: result
+    integer, intent(out), optional :: status
+    if (present(status)) then
+      status = result
+    else if (result /= objeval_ok) then
+      error stop "objeval: " // trim(name) // ": " // objeval_status_message(result)
+    end if
+  end subroutine
+
+  subroutine evaluate_32_32(name, points, values, threads, status)
+    character(len=*), intent(in) :: name
+    real(real32), intent(in), contiguous :: points(:, :)
+    real(real32), intent(out), contiguous :: values(:)
+    integer, intent(in), optional :: threads
+    integer, intent(out), optional :: status
+    integer(c_size_t) :: index
+    integer(c_int) :: c_threads
+    integer :: result
+    call prepare(name, size(points, 1), size(points, 2), size(values), threads, index, c_threads, result)
+    if (result == objeval_ok .and. size(values) > 0) &
+        result = c_evaluate(index, points, size(values, kind=c_size_t), values, c_threads)
+    call finish(name, result, status)
+  end subroutine
+
+  subroutine evaluate_64_32(name, points, values, threads, status)
+    character(len=*), intent(in) :: name
+    real(real64), intent(in), contiguous :: points(:, :)
+    real(real32), intent(out), contiguous :: values(:)
+    integer, intent(in), optional :: threads
+    integer, intent(out), optional :: status
+    integer(c_size_t) :: index
+    integer(c_int) :: c_threads
+    integer :: result
+    call prepare(name, size(points, 1), size(points, 2), size(values), threads, index, c_threads, result)
+    if (result == objeval_ok .and. size(values) > 0) result = c_evaluate_double(index, points, &
+        size(values, kind=c_size_t), size(points, 1, kind=c_size_t), 1_c_size_t, values, c_threads)
+    call finish(name, result, status)
+  end subroutine
+
+  subroutine evaluate_32_64(name, points, values, threads, status)
+    character(len=*), intent(in) :: name
+    real(real32), intent(in), contiguous :: points(:, :)
+    real(real64), intent(out), contiguous :: values(:)
+    integer, intent(in), optional :: threads
+    integer, intent(out), optional :: status
+    real(real32), allocatable :: narrow(:)
+    allocate(narrow(size(values)))
+    call evaluate_32_32(name, points, narrow, threads, status)
+    values = real(narrow, real64)
+  end subroutine
+
+  subroutine evaluate_64_64(name, points, values, threads, status)
+    character(len=*), intent(in) :: name
+    real(real64), intent(in), contiguous :: points(:, :)
+    real(real64), intent(out), contiguous :: values(:)
+    integer, intent(in), optional :: threads
+    integer, intent(out), optional :: status
+    real(real32), allocatable :: narrow(:)
+    allocate(narrow(size(values)))
+    call evaluate_64_32(name, points, narrow, threads, status)
+    values = real(narrow, real64)
+  end subroutine
+
+  subroutine one_32(name, point, value, status)
+    character(len=*), intent(in) :: name
+    real(real32), intent(in), contiguous :: point(:)
+    real(real32), intent(out) :: value
+    integer, intent(out), optional :: status
+    integer(c_size_t) :: index
+    integer(c_int) :: c_threads
+    integer :: result
+    real(real32) :: values(1)
+    values = ieee_value(values, ieee_quiet_nan)
+    call prepare(name, size(point), 1, 1, 1, index, c_threads, result)
+    if (result == objeval_ok) result = c_evaluate(index, point, 1_c_size_t, values, 1_c_int)
+    value = values(1)
+    call finish(name, result, status)
+  end subroutine
+
+  subroutine one_64(name, point, value, status)
+    character(len=*), intent(in) :: name
+    real(real64), intent(in), contiguous :: point(:)
+    real(real64), intent(out) :: value
+    integer, intent(out), optional :: status
+    integer(c_size_t) :: index
+    integer(c_int) :: c_threads
+    integer :: result
+    real(real32) :: values(1)
+    values = ieee_value(values, ieee_quiet_nan)
+    call prepare(name, size(point), 1, 1, 1, index, c_threads, result)
+    if (result == objeval_ok) result = c_evaluate_double(index, point, 1_c_size_t, size(point, kind=c_size_t), &
+        1_c_size_t, values, 1_c_int)
+    value = real(values(1), real64)
+    call finish(name, result, status)
+  end subroutine
+
+  ! The value at one point, of the point's kind; a failure stops the program.
+  real(real32) function value_32(name, point)
+    character(len=*), intent(in) :: name
+    real(real32), intent(in), contiguous :: point(:)
+    call one_32(name, point, value_32)
+  end function
+
+  real(real64) function value_64(name, point)
+    character(len=*), intent(in) :: name
+    real(real64), intent(in), contiguous :: point(:)
+    call one_64(name, point, value_64)
+  end function
 end module objeval

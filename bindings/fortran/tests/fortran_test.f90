@@ -1,6 +1,8 @@
 ! SPDX-License-Identifier: MIT
-! The Fortran module against the golden bits, one point and batch, on every
-! thread count; then a caller's loop: a random search on quadobj.
+! The Fortran module against the golden bits, for every problem of the
+! table: batches from and into real32 and real64, on every thread count, a
+! strided section, one point; the refusals; then a caller's loop, a random
+! search on quadobj.
 !   fortran_test CORPUS_DIR
 program fortran_test
   use objeval
@@ -10,20 +12,20 @@ program fortran_test
   integer :: failures = 0
 
   call get_command_argument(1, dir)
-  call check_doorcost()
-  call check_quadobj()
+  call check('doorcost')
+  call check('quadobj')
   call search()
   if (failures /= 0) then
     print '(a, i0, a)', 'FAIL: ', failures, ' differences'
     error stop 1
   end if
-  print '(a)', 'fortran: every value is golden'
+  print '(a, a, a)', 'fortran: every value is golden (libobjeval ', objeval_version(), ')'
 
 contains
 
   subroutine read_floats(name, values)
     character(len=*), intent(in) :: name
-    real(c_float), allocatable, intent(out) :: values(:)
+    real(real32), allocatable, intent(out) :: values(:)
     integer :: unit, bytes
     open(newunit=unit, file=trim(dir) // '/' // name, access='stream', form='unformatted', status='old')
     inquire(unit=unit, size=bytes)
@@ -34,73 +36,86 @@ contains
 
   subroutine compare(what, got, golden)
     character(len=*), intent(in) :: what
-    real(c_float), intent(in) :: got(:), golden(:)
+    real(real32), intent(in) :: got(:), golden(:)
     integer :: n
     do n = 1, size(golden)
       if (transfer(got(n), 0_c_int32_t) /= transfer(golden(n), 0_c_int32_t)) then
-        if (failures == 0) print '(a, a, i0, a, z8.8, a, z8.8)', what, ' point ', n - 1, ': got ', &
+        print '(a, a, i0, a, z8.8, a, z8.8)', what, ': first difference at point ', n - 1, ': got ', &
             transfer(got(n), 0_c_int32_t), ', golden ', transfer(golden(n), 0_c_int32_t)
         failures = failures + 1
+        return
       end if
     end do
   end subroutine
 
-  subroutine check_doorcost()
-    real(c_float), allocatable :: flat(:), golden(:), values(:)
-    integer :: n, count, threads
-    call read_floats('doorcost.points.f32', flat)
-    call read_floats('doorcost.golden.f32', golden)
-    count = size(golden)
-    allocate(values(count))
-    do n = 1, count
-      values(n) = objeval_doorcost(flat((n - 1) * 240 + 1 : n * 240))
-    end do
-    call compare('doorcost one point', values, golden)
-    do threads = 0, 2
-      values = -1
-      call objeval_doorcost_batch_threads(reshape(flat, [240, count]), int(count, c_size_t), values, threads)
-      call compare('doorcost batch', values, golden)
-    end do
-    values = -1
-    call objeval_doorcost_batch(flat, int(count, c_size_t), values)
-    call compare('doorcost batch', values, golden)
+  subroutine expect(what, got, status)
+    character(len=*), intent(in) :: what
+    integer, intent(in) :: got, status
+    if (got /= status) then
+      print '(a, a, i0, a, i0)', what, ': status ', got, ', expected ', status
+      failures = failures + 1
+    end if
   end subroutine
 
-  subroutine check_quadobj()
-    real(c_float), allocatable :: flat(:), golden(:), values(:)
-    real(c_float), allocatable :: points(:, :)
-    integer :: n, count, threads
-    call read_floats('quadobj.points.f32', flat)
-    call read_floats('quadobj.golden.f32', golden)
+  subroutine check(name)
+    character(len=*), intent(in) :: name
+    real(real32), allocatable :: flat(:), golden(:), values(:), points(:, :), doubled(:, :)
+    real(real64), allocatable :: wide(:, :), wide_values(:)
+    integer :: n, count, threads, dimension, status
+    call read_floats(name // '.points.f32', flat)
+    call read_floats(name // '.golden.f32', golden)
+    dimension = objeval_dimension(name)
     count = size(golden)
-    points = reshape(flat, [50, count])
-    allocate(values(count))
-    do n = 1, count
-      values(n) = objeval_quadobj(points(:, n))
-    end do
-    call compare('quadobj one point', values, golden)
+    points = reshape(flat, [dimension, count])
+    wide = real(points, real64)
+    allocate(values(count), wide_values(count))
     do threads = 0, 2
       values = -1
-      call objeval_quadobj_batch_threads(points, int(count, c_size_t), values, threads)
-      call compare('quadobj batch', values, golden)
+      call objeval_evaluate(name, points, values, threads=threads)
+      call compare(name // ' batch, real32', values, golden)
     end do
-    values = -1
-    call objeval_quadobj_batch(points, int(count, c_size_t), values)
-    call compare('quadobj batch', values, golden)
+    call objeval_evaluate(name, wide, values, threads=2)
+    call compare(name // ' batch, real64', values, golden)
+    call objeval_evaluate(name, wide, wide_values)
+    call compare(name // ' batch, real64 into real64', real(wide_values, real32), golden)
+    call objeval_evaluate(name, points, wide_values)
+    call compare(name // ' batch, real32 into real64', real(wide_values, real32), golden)
+    ! Every other point of a matrix twice as wide: a section, copied in by the compiler.
+    allocate(doubled(dimension, 2 * count))
+    doubled(:, 1::2) = points
+    doubled(:, 2::2) = 0
+    call objeval_evaluate(name, doubled(:, 1::2), values)
+    call compare(name // ' batch, a section', values, golden)
+    do n = 1, count
+      values(n) = objeval_value(name, points(:, n))
+      wide_values(n) = objeval_value(name, wide(:, n))
+    end do
+    call compare(name // ' one point', values, golden)
+    call compare(name // ' one point, real64', real(wide_values, real32), golden)
+
+    call objeval_evaluate(name, points(2:, :), values, status=status)
+    call expect(name // ' a point one number short', status, objeval_wrong_shape)
+    call objeval_evaluate(name, points, values(2:), status=status)
+    call expect(name // ' one value too few', status, objeval_wrong_shape)
+    call objeval_evaluate(name, points, values, threads=-1, status=status)
+    call expect(name // ' threads=-1', status, objeval_negative_threads)
+    call objeval_evaluate('no' // name, points, values, status=status)
+    call expect(name // ' no such problem', status, objeval_no_such_problem)
   end subroutine
 
   ! A caller as Fortran solvers are: a loop that asks for one value at a time.
   subroutine search()
-    real(c_float) :: x(50), trial(50), best, value
-    real :: step(50)
+    real(real64), allocatable :: x(:), trial(:), step(:)
+    real(real64) :: best, value
     integer :: n
+    allocate(x(objeval_dimension('quadobj')), trial(objeval_dimension('quadobj')), step(objeval_dimension('quadobj')))
     x = 0
-    best = objeval_quadobj(x)
+    best = objeval_value('quadobj', x)
     call random_seed()
     do n = 1, 2000
       call random_number(step)
-      trial = max(-1.0, min(1.0, x + 0.1 * (step - 0.5)))
-      value = objeval_quadobj(trial)
+      trial = max(-1.0_real64, min(1.0_real64, x + 0.1_real64 * (step - 0.5_real64)))
+      value = objeval_value('quadobj', trial)
       if (value < best) then
         best = value
         x = trial
@@ -110,7 +125,7 @@ contains
       print '(a, g0)', 'the search found no value below 0: ', best
       failures = failures + 1
     end if
-    if (transfer(best, 0_c_int32_t) /= transfer(objeval_quadobj(x), 0_c_int32_t)) failures = failures + 1
+    if (best /= objeval_value('quadobj', x)) failures = failures + 1
     print '(a, f0.6)', 'fortran: a random search on quadobj reached ', best
   end subroutine
 end program

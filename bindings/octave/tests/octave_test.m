@@ -47,6 +47,7 @@ pkg("prefix", [scratch "/packages"], [scratch "/packages"]);
 pkg("local_list", [scratch "/octave_packages"]);
 pkg("install", arguments{2});
 pkg("load", "objeval");
+source(fullfile(fileparts(mfilename("fullpath")), "..", "examples", "random_search.m"));
 failures = 0;
 for problem = objeval_problems()'
   name = problem.name;
