@@ -13,15 +13,34 @@ Python float, a batch of shape ``(n, dimension)`` gives a float32 array of n
 values, evaluated in C++ with the GIL released. NumPy is used when it is
 installed; plain sequences work without it.
 """
+from __future__ import annotations
+
+from typing import Any
+
 from ._library import load_library, package_version, problem_table
 from ._problem import Problem
 
-__version__ = package_version()
+__version__: str = package_version()
 
 _shared_library = load_library(__version__)
-problems = {name: Problem(_shared_library, index, name, dimension, description)
-            for index, name, dimension, description in problem_table(_shared_library)}
-doorcost = problems["doorcost"]
-quadobj = problems["quadobj"]
+#: Every problem of the library's table, by name.
+problems: dict[str, Problem] = {name: Problem(_shared_library, index, name, dimension, description)
+                                for index, name, dimension, description in problem_table(_shared_library)}
+doorcost: Problem = problems["doorcost"]
+quadobj: Problem = problems["quadobj"]
 
-__all__ = ["Problem", "problems", "doorcost", "quadobj", "__version__"]
+
+def problem(name: str) -> Problem:
+    """The problem named ``name``; ``ValueError``, listing the problems, if none is."""
+    try:
+        return problems[name]
+    except (KeyError, TypeError):
+        raise ValueError(f"objeval: no such problem {name!r}; the problems are {', '.join(problems)}") from None
+
+
+def evaluate(name: str, x: Any, threads: int = 1) -> Any:
+    """``problem(name)(x, threads)``: one point's value, or a batch's values."""
+    return problem(name)(x, threads)
+
+
+__all__ = ["Problem", "problems", "problem", "evaluate", "doorcost", "quadobj", "__version__"]

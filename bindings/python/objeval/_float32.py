@@ -5,6 +5,8 @@ width) is rounded from its binary value, an int, a Fraction or a Decimal
 from its exact value. Beyond float32's range it is infinite, below half its
 smallest subnormal zero. Every conversion takes bounded time, whatever the
 number's exponent."""
+from __future__ import annotations
+
 import decimal
 import fractions
 import math
@@ -26,7 +28,7 @@ _ZERO_BELOW_EXPONENT = -150
 _DECIMAL_DIGITS_KEPT = 120
 
 
-def _nearest_to_ratio(numerator, denominator):
+def _nearest_to_ratio(numerator: int, denominator: int) -> float:
     """The float32 nearest to numerator / denominator (denominator > 0), as a
     Python float that holds it exactly."""
     if numerator == 0:
@@ -59,7 +61,7 @@ def _nearest_to_ratio(numerator, denominator):
     return -value if negative else value
 
 
-def _nearest_to_decimal(v):
+def _nearest_to_decimal(v: decimal.Decimal) -> float:
     if not v.is_finite():
         return float(v)
     negative = v.is_signed()
@@ -86,7 +88,7 @@ def _nearest_to_decimal(v):
     return -value if negative else value
 
 
-def _nearest_to_binary(v):
+def _nearest_to_binary(v: object) -> float:
     """A binary number wider than a double (NumPy's longdouble), or any other
     real number with an exact ratio."""
     try:
@@ -98,7 +100,7 @@ def _nearest_to_binary(v):
     return _nearest_to_ratio(int(n), int(d))
 
 
-def float32_value(v):
+def float32_value(v: object) -> float:
     """v as the float32 it is evaluated at, held in a Python float; TypeError
     if v is not a real number. A bool is 0 or 1."""
     if isinstance(v, float):  # a double (NumPy's float64 among them): rounded once when packed
@@ -122,5 +124,5 @@ def float32_value(v):
     raise TypeError(f"{type(v).__name__} is not a real number")
 
 
-def is_number(v):
+def is_number(v: object) -> bool:
     return isinstance(v, (numbers.Number, decimal.Decimal, _np_bool))

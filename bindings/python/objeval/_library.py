@@ -1,14 +1,17 @@
 # SPDX-License-Identifier: MIT
 """Finds and loads libobjeval, the C interface, with ctypes, and reads its
 table of problems."""
+from __future__ import annotations
+
 import ctypes
 import os
 import pathlib
+from typing import Iterator
 
 _HERE = pathlib.Path(__file__).resolve().parent
 
 
-def package_version():
+def package_version() -> str:
     """The version written once, in VERSION: a copy beside the installed
     package, or the repository's own, two folders above bindings/python."""
     for path in (_HERE / "VERSION", _HERE.parents[2] / "VERSION"):
@@ -17,13 +20,13 @@ def package_version():
     raise ImportError(f"objeval: no VERSION file in {_HERE} or {_HERE.parents[2]}")
 
 
-def _candidates():
+def _candidates() -> Iterator[pathlib.Path]:
     # Shipped inside the package by pip and by cmake --install.
     yield from sorted(_HERE.glob("libobjeval.so*"))
     yield from sorted(_HERE.glob("libobjeval*.dylib"))
 
 
-def _find():
+def _find() -> pathlib.Path:
     override = os.environ.get("OBJEVAL_LIBRARY")
     if override:
         # Named outright: that one or none, never the packaged one in silence.
@@ -40,7 +43,7 @@ class _ProblemInfo(ctypes.Structure):
     _fields_ = [("name", ctypes.c_char_p), ("dimension", ctypes.c_size_t), ("description", ctypes.c_char_p)]
 
 
-def load_library(version):
+def load_library(version: str) -> ctypes.CDLL:
     """libobjeval of this `version`, its functions typed; ImportError naming
     the file and the reason if it cannot be that."""
     path = _find()
@@ -62,7 +65,7 @@ def load_library(version):
     return library
 
 
-def problem_table(library):
+def problem_table(library: ctypes.CDLL) -> Iterator[tuple[int, str, int, str]]:
     """(index, name, dimension, description) of each problem the library has."""
     for index in range(library.objeval_problem_count()):
         info = library.objeval_problem_at(index).contents

@@ -1,7 +1,12 @@
 # SPDX-License-Identifier: MIT
 """A problem instance as a callable, over NumPy arrays or plain sequences."""
+from __future__ import annotations
+
 import array
+import collections.abc
+import ctypes
 import numbers
+from typing import TYPE_CHECKING, Any, Iterable, Union, overload
 
 from ._float32 import float32_value, is_number
 
@@ -10,9 +15,19 @@ try:
 except ImportError:  # plain sequences still work
     _np = None
 
+if TYPE_CHECKING:
+    import numpy.typing as npt
+
+    #: A batch: an array or nested iterable of shape (n, dimension).
+    Points = Union["npt.ArrayLike", Iterable[Iterable[Any]]]
+    #: What a batch call returns: float32 values (an array.array without NumPy).
+    Values = Union["npt.NDArray[Any]", "array.array[float]"]
+
 # The C interface lowers any count to the CPUs this process may use; a count
 # past its unsigned int is as good as the largest.
 _LARGEST_THREADS = 2**32 - 1
+# Containers whose order is not the points': their values cannot be a point.
+_UNORDERED = (collections.abc.Set, collections.abc.Mapping)
 
 
 def _is_row(v):
@@ -57,7 +72,11 @@ class Problem:
     Problems pickle by name, so they travel to worker processes.
     """
 
-    def __init__(self, library, index, name, dimension, description):
+    name: str
+    dimension: int
+    description: str
+
+    def __init__(self, library: ctypes.CDLL, index: int, name: str, dimension: int, description: str) -> None:
         self.name = name
         self.dimension = dimension
         self.description = description
@@ -70,7 +89,7 @@ class Problem:
         if status != 0:  # the arguments were checked here: a fault of this package
             raise RuntimeError(f"{self.name}: {self._library.objeval_status_message(status).decode()}")
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return f"objeval.{self.name} (dimension {self.dimension})"
 
     def __reduce__(self):
@@ -86,11 +105,20 @@ class Problem:
     def _type_error(self, got):
         return TypeError(f"{self._expected()}, got {got}")
 
-    def __call__(self, x, threads=1):
+    @overload
+    def __call__(self, x: Iterable[float], threads: int = 1) -> float: ...
+
+    @overload
+    def __call__(self, x: Points, threads: int = 1) -> Values: ...
+
+    def __call__(self, x: Any, threads: int = 1) -> float | Values:
+        """The value at one point, or the values of a batch: see the class."""
         if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
             raise TypeError(f"{self.name}: threads is a count of threads, got {type(threads).__name__}")
         if threads < 0:
             raise ValueError(f"{self.name}: threads is 0 (one per CPU) or more, got {threads}")
+        if isinstance(x, memoryview):  # NumPy reads one of any shape; lists cannot
+            x = _np.asarray(x) if _np is not None else x.tolist()
         if _np is not None and isinstance(x, (_np.ndarray, _np.generic)) and x.dtype != object:
             points, count = self._from_array(_np.asarray(x))
         else:
@@ -134,6 +162,8 @@ class Problem:
         d = self.dimension
         if isinstance(x, (str, bytes, bytearray)):
             raise self._type_error(type(x).__name__)
+        if isinstance(x, _UNORDERED):
+            raise self._type_error(f"a {type(x).__name__}, whose order is not a point's")
         if is_number(x):
             raise self._shape_error(f"a single {type(x).__name__}")
         try:
@@ -148,6 +178,8 @@ class Problem:
         for n, row in enumerate(items):
             if isinstance(row, (str, bytes, bytearray)):
                 raise self._type_error(f"{type(row).__name__} as row {n}")
+            if isinstance(row, _UNORDERED):
+                raise self._type_error(f"a {type(row).__name__} as row {n}, whose order is not a point's")
             try:
                 row = list(row)
             except TypeError:

@@ -71,6 +71,25 @@ def test_what_is_not_a_point_is_refused_alike(mode):
             Q(shape)
 
 
+def test_unordered_containers_are_refused_and_memoryviews_are_read(mode):
+    # A dict gave its keys as a point, in whatever order they came.
+    d = Q.dimension
+    for unordered in ({k: 0.0 for k in range(d)}, set(range(d)), frozenset(range(d)), [set(range(d))]):
+        with pytest.raises(TypeError, match="order"):
+            Q(unordered)
+    # A 2-D memoryview raised NotImplementedError.
+    points = np.arange(3.0 * d).reshape(3, d) / d
+    assert np.array_equal(Q(memoryview(points)), Q(points))
+    assert Q(memoryview(points[0])) == Q(points[0])
+
+
+def test_any_problem_is_evaluated_by_name():
+    assert objeval.evaluate("quadobj", [1.0] + ZEROS) == Q([1.0] + ZEROS)
+    assert objeval.problem("doorcost") is objeval.doorcost
+    with pytest.raises(ValueError, match="no such problem 'QUADOBJ'; the problems are doorcost, quadobj"):
+        objeval.evaluate("QUADOBJ", [1.0] + ZEROS)
+
+
 def test_threads_is_any_count_and_past_the_cpus_is_lowered_to_them(mode):
     point = [[0.0] * Q.dimension]
     for count in (0, 1, np.int64(2), np.uint8(3), 100_000, 2**32 + 2, 2**80):
