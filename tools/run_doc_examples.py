@@ -1,0 +1,56 @@
+# SPDX-License-Identifier: MIT
+"""Runs every shell example of the pages given, as written: each ```sh block
+that starts a line, in bash -euo pipefail, from the repository's root, but
+the quick start's own commands. A block whose first line is
+`# needs: TOOL...` is skipped, saying so, where a TOOL is missing: a command,
+or `python3:MODULE,...` for modules python3 must import.
+
+    run_doc_examples.py PAGE...
+"""
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parents[1]
+
+
+def missing(tools):
+    for tool in tools:
+        if tool.startswith("python3:"):
+            modules = tool.split(":", 1)[1].split(",")
+            probe = "import importlib.util, sys; sys.exit(any(importlib.util.find_spec(m) is None for m in sys.argv[1:]))"
+            if not shutil.which("python3") or subprocess.run(["python3", "-c", probe, *modules]).returncode:
+                return f"python3 cannot import {', '.join(modules)}"
+        elif not shutil.which(tool):
+            return f"no {tool}"
+    return None
+
+
+def main(pages):
+    failed = 0
+    for page in pages:
+        text = pathlib.Path(page).read_text()
+        for block in re.findall(r"^```sh\n(.*?)^```", text, re.S | re.M):
+            if "cmake --workflow" in block:
+                continue
+            first = block.splitlines()[0]
+            needs = first[len("# needs:"):].split() if first.startswith("# needs:") else []
+            why = missing(needs)
+            shown = next(line for line in block.splitlines() if not line.startswith("#"))
+            if why:
+                print(f"--- {page}: skipped ({why}): {shown}")
+                continue
+            print(f"--- {page}: {shown}", flush=True)
+            run = subprocess.run(["bash", "-euo", "pipefail", "-c", block], cwd=ROOT)
+            if run.returncode != 0:
+                print(f"FAIL {page}: the block ending in this line exited with {run.returncode}:\n{block}")
+                failed += 1
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    sys.exit(main(sys.argv[1:]))
