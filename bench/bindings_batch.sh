@@ -14,13 +14,14 @@ rounds=${2:-5}
 count=65536 repeats=7
 build=$(dirname "$(dirname "$(find "$root/build/default/bench" -name batch_per_point -type f | head -n 1)")")
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name objeval.pc)")  # one in a prefix, unlike libobjeval.so
-libdir=$(pkg-config --variable=libdir objeval)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cp -r "$prefix/share/objeval/R/objeval" "$work/source"
-R CMD INSTALL --no-docs --no-html --library="$work" "$work/source" >/dev/null 2>&1 ||
-  { echo "R package did not install" >&2; exit 1; }
+Rscript -e 'install.packages(commandArgs(TRUE)[1], repos = NULL, lib = commandArgs(TRUE)[2], quiet = TRUE)' \
+  "$(ls "$prefix"/share/objeval/R/objeval_*.tar.gz)" "$work" >/dev/null 2>&1 || { echo "R package did not install" >&2; exit 1; }
+octave-cli --no-history --norc --eval "pkg prefix $work/octave $work/octave; pkg local_list $work/octave_packages;
+  pkg install $(ls "$prefix"/share/objeval/octave/objeval-*.tar.gz)" >/dev/null 2>&1 ||
+  { echo "Octave package did not install" >&2; exit 1; }
 cat >"$work/Timing.java" <<'JAVA'
 public class Timing {
   public static void main(String[] a) {
@@ -45,7 +46,7 @@ javac -cp "$(ls "$prefix"/share/java/objeval-*.jar)" -d "$work" "$work/Timing.ja
 time_c() { "$build/bench/batch_per_point" "$1" $count $repeats; }
 dimension() { [[ $1 == doorcost ]] && echo 240 || echo 50; }
 time_octave() {
-  octave-cli --no-history --norc --eval "addpath('$libdir/objeval/octave'); f = @objeval_$1;
+  octave-cli --no-history --norc --eval "pkg local_list $work/octave_packages; pkg load objeval; f = @objeval_$1;
     x = rand($count, $(dimension "$1")) * 2 - 1; t = zeros(1, $repeats);
     for r = 1:$repeats, tic; f(x); t(r) = toc; end
     printf('%.1f\n', median(t) / $count * 1e9);" 2>/dev/null
