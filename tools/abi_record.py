@@ -3,7 +3,7 @@
 nodes, and every declaration of <objeval/objeval.h> (functions, types,
 constants), as the C compiler sees them.
 
-    abi_record.py check|write RECORD ABI_VERSION LIBRARY CC HEADER [INCLUDE_DIR...]
+    abi_record.py check|write RECORD ABI_VERSION LIBRARY COMPILER HEADER [INCLUDE_DIR...]
 
 check fails, saying what changed, unless the library and header are those
 the record holds, for the ABI version it was written for. write records
