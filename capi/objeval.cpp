@@ -6,9 +6,12 @@
 
 #include <objeval/objeval.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -23,7 +26,7 @@ bool fits_in_memory(std::size_t count, std::size_t dimension) noexcept {
 
 template <class T>
 objeval_status evaluate_strided(size_t problem, T const* points, size_t count, size_t point_stride, size_t value_stride,
-                     float* values, unsigned threads) {
+                                float* values, unsigned threads) {
   if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
   objeval::problem_entry const& p = objeval::problems[problem];
   objeval::strided const layout{point_stride, value_stride};
@@ -34,6 +37,31 @@ objeval_status evaluate_strided(size_t problem, T const* points, size_t count, s
     objeval::evaluate_strided(p, points, count, layout, values, threads);
     return OBJEVAL_OK;
   });
+}
+
+// The values as floats, then widened exactly: into a buffer of them all, or,
+// without memory for one, a thousand at a time.
+objeval_status evaluate_doubles(size_t problem, double const* points, size_t count, size_t point_stride,
+                                size_t value_stride, double* values, unsigned threads) {
+  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
+  objeval::strided const layout{point_stride, value_stride};
+  if (!objeval::strides_fit<double>(count, objeval::problems[problem].info.dimension, layout) ||
+      !fits_in_memory(count, sizeof(double) / sizeof(float)))
+    return OBJEVAL_COUNT_TOO_LARGE;
+  if (count == 0) return OBJEVAL_OK;
+  if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
+  std::unique_ptr<float[]> const all(new (std::nothrow) float[count]);
+  float some[1024];
+  std::size_t const step = all ? count : std::size(some);
+  float* const floats = all ? all.get() : some;
+  for (std::size_t first = 0; first < count; first += step) {
+    std::size_t const n = std::min(step, count - first);
+    objeval_status const done =
+        evaluate_strided(problem, points + first * point_stride, n, point_stride, value_stride, floats, threads);
+    if (done != OBJEVAL_OK) return done;
+    for (std::size_t k = 0; k < n; ++k) values[first + k] = floats[k];
+  }
+  return OBJEVAL_OK;
 }
 
 }  // namespace
@@ -79,6 +107,11 @@ objeval_status objeval_evaluate_strided(size_t problem, float const* points, siz
 objeval_status objeval_evaluate_double(size_t problem, double const* points, size_t count, size_t point_stride,
                             size_t value_stride, float* values, unsigned threads) {
   return evaluate_strided(problem, points, count, point_stride, value_stride, values, threads);
+}
+
+objeval_status objeval_evaluate_doubles(size_t problem, double const* points, size_t count, size_t point_stride,
+                                        size_t value_stride, double* values, unsigned threads) {
+  return evaluate_doubles(problem, points, count, point_stride, value_stride, values, threads);
 }
 
 char const* objeval_status_message(objeval_status status) {

@@ -4,8 +4,8 @@
 // descriptions from here.
 #pragma once
 
-#include "doorcost/cost_columns.hpp"
-#include "quadobj/objective_columns.hpp"
+#include "doorcost/cost_doubles.hpp"
+#include "quadobj/objective_doubles.hpp"
 
 #include <objeval/doorcost.hpp>
 #include <objeval/objeval.h>
@@ -21,6 +21,8 @@ struct problem_entry {
   void (*batch)(std::span<float const> points, std::span<float> values, unsigned threads);
   // The rows of a column-major matrix of doubles: row r of column n at columns[n * stride + r].
   void (*columns)(double const* columns, std::size_t stride, std::span<float> values, unsigned threads);
+  // Rows of doubles: value n of point p at points[p * stride + n].
+  void (*double_rows)(double const* points, std::size_t stride, std::span<float> values, unsigned threads);
 };
 
 inline constexpr problem_entry problems[] = {
@@ -31,14 +33,14 @@ inline constexpr problem_entry problems[] = {
      [](float const* point) noexcept {
        return doorcost::cost(std::span<float const, doorcost::dimension>(point, doorcost::dimension));
      },
-     doorcost::cost_batch, doorcost::cost_batch_columns},
+     doorcost::cost_batch, doorcost::cost_batch_columns, doorcost::cost_batch_double_rows},
     {{"quadobj", quadobj::dimension,
       "A fixed quadratic function of 50 variables, slot i is x[i]: the sum over i != j of Q[i][j]*x[i]*x[j] "
       "plus the sum of c[i]*x[i], computed in double and rounded to float."},
      [](float const* point) noexcept {
        return quadobj::objective(std::span<float const, quadobj::dimension>(point, quadobj::dimension));
      },
-     quadobj::objective_batch, quadobj::objective_batch_columns},
+     quadobj::objective_batch, quadobj::objective_batch_columns, quadobj::objective_batch_double_rows},
 };
 
 static_assert(problems[OBJEVAL_DOORCOST].info.dimension == OBJEVAL_DOORCOST_DIMENSION);

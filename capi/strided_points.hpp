@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Points in any layout, float or double. The rows of a column-major matrix
-// of doubles (MATLAB, R) go to the batch that reads them down the columns.
-// Any other layout is evaluated a share at a time: each thread gathers up to
+// of doubles (MATLAB, R, NumPy's Fortran order) go to the batch that reads
+// them down the columns, rows of doubles (NumPy's C order, a slice of a
+// wider array's columns) to the batch that turns them in tiles. Any other
+// layout is evaluated a share at a time: each thread gathers up to
 // 1024 points into a buffer of its own, rounding each value to float, and
 // evaluates them while they are in its cache; where values of a point lie
 // apart, eight are gathered at a time, so that every read walks on in its
@@ -68,6 +70,15 @@ void evaluate_strided(problem_entry const& problem, T const* points, std::size_t
   if constexpr (std::is_same_v<T, double>) {
     if (layout.point_stride == 1 && count > 1 && layout.value_stride >= count) {
       problem.columns(points, layout.value_stride, {values, count}, threads);
+      return;
+    }
+    if (layout.value_stride == 1 && count > 1 && layout.point_stride >= dimension) {
+      problem.double_rows(points, layout.point_stride, {values, count}, threads);
+      return;
+    }
+  } else {
+    if (layout.value_stride == 1 && layout.point_stride == dimension) {
+      problem.batch({points, count * dimension}, {values, count}, threads);
       return;
     }
   }

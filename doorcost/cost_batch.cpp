@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <objeval/doorcost.hpp>
 
-#include "doorcost/cost_columns.hpp"
+#include "doorcost/cost_doubles.hpp"
 #include "doorcost/cost_terms.hpp"
 #include "simd/batch_versions.hpp"
 
@@ -31,6 +31,10 @@ void cost_batch(std::span<float const> points, std::span<float> costs, unsigned 
 
 void cost_batch_columns(double const* columns, std::size_t stride, std::span<float> costs, unsigned threads) {
   versions::evaluate_columns(columns, stride, costs.size(), costs.data(), threads);
+}
+
+void cost_batch_double_rows(double const* points, std::size_t stride, std::span<float> costs, unsigned threads) {
+  versions::evaluate_double_rows(points, stride, costs.size(), costs.data(), threads);
 }
 
 }  // namespace objeval::doorcost

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The batch for a column-major matrix of doubles, a point per row (MATLAB,
-// Octave, R): costs[r] is the cost of row r, each value rounded once to
-// float, bit for bit as cost_batch gives it. Row r of column n is at
-// columns[n * stride + r]; stride >= costs.size().
+// The batch from doubles, each rounded once to float, bit for bit as
+// cost_batch gives it:
+// - the rows of a column-major matrix, a point per row (MATLAB, Octave, R,
+//   NumPy's Fortran order): row r of column n at columns[n * stride + r],
+//   stride >= costs.size();
+// - rows, a point after a point (NumPy's C order, a slice of a wider
+//   array's columns): value n of point p at points[p * stride + n],
+//   stride >= 240.
 #pragma once
 
 #include <cstddef>
@@ -11,5 +15,6 @@
 namespace objeval::doorcost {
 
 void cost_batch_columns(double const* columns, std::size_t stride, std::span<float> costs, unsigned threads);
+void cost_batch_double_rows(double const* points, std::size_t stride, std::span<float> costs, unsigned threads);
 
 }  // namespace objeval::doorcost

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "quadobj/objective_columns.hpp"
+#include "quadobj/objective_doubles.hpp"
 #include "quadobj/objective_terms.hpp"
 #include "simd/batch_versions.hpp"
 
@@ -31,6 +31,10 @@ void objective_batch(std::span<float const> points, std::span<float> values, uns
 
 void objective_batch_columns(double const* columns, std::size_t stride, std::span<float> values, unsigned threads) {
   versions::evaluate_columns(columns, stride, values.size(), values.data(), threads);
+}
+
+void objective_batch_double_rows(double const* points, std::size_t stride, std::span<float> values, unsigned threads) {
+  versions::evaluate_double_rows(points, stride, values.size(), values.data(), threads);
 }
 
 }  // namespace objeval::quadobj

@@ -76,6 +76,51 @@ struct float_rows {
   }
 };
 
+// ... or rows of doubles, a point every `stride` doubles (NumPy's default
+// order, a slice of a wider array's columns): tiles turned as the floats'
+// are, each value rounded once to float as it is loaded.
+template <std::size_t N, class Lane>
+struct double_rows {
+  using T = typename Lane::value_type;
+  using slots = std::array<Lane, N>;
+  static constexpr std::size_t width = Lane::width, P = Lane::per_register;
+  static constexpr std::size_t tiled = N / P * P, tile_columns = tiled / P;
+  static constexpr std::size_t tiles = width / P * tile_columns;
+  double const* points;
+  std::size_t stride;
+
+  OBJEVAL_INLINE void tile(std::size_t first, slots& out, std::size_t t) const {
+    std::size_t const g = t / tile_columns, n = t % tile_columns * P;
+    transpose_tile(points + (first + g * P) * stride + n, stride, &out[n], g);
+  }
+  OBJEVAL_INLINE void finish(std::size_t first, slots& out) const { rest(first, width, out); }
+  OBJEVAL_INLINE void all(std::size_t first, std::size_t count, slots& out) const {
+    if (count == width)
+      for (std::size_t t = 0; t < tiles; ++t) tile(first, out, t);
+    rest(first, count, out);
+  }
+  OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
+    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(static_cast<float>(points[p * stride + n]));
+  }
+  OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
+    if (stride == N) {
+      prefetch_ahead{reinterpret_cast<char const*>(points + first * N), width * N * sizeof(double), hint}(step, steps);
+      return;
+    }
+    for (std::size_t p = step * width / steps; p < (step + 1) * width / steps; ++p)
+      prefetch_ahead{reinterpret_cast<char const*>(points + (first + p) * stride), N * sizeof(double), hint}(0, 1);
+  }
+
+ private:
+  OBJEVAL_INLINE void rest(std::size_t first, std::size_t count, slots& out) const {
+    std::size_t const whole = count == width ? width : 0;
+    for (std::size_t p = 0; p < width; ++p)
+      for (std::size_t n = p < whole ? tiled : 0; n < N; ++n)
+        out[n].r[p / P][p % P] =
+            p < count ? static_cast<T>(static_cast<float>(points[(first + p) * stride + n])) : T(0);
+  }
+};
+
 // ... or the columns of a matrix of doubles, a point per row, as MATLAB and
 // R hold a population: a block's slot n is a run down column n, which the
 // lanes take as it lies, each value rounded once to float (and widened
@@ -227,10 +272,31 @@ class batch_versions {
       columns_(double_source{columns + first, stride, colliding}, size, results + first);
     });
   }
+  // The same for rows of doubles: point p at points[p * stride], its values
+  // side by side.
+  static void evaluate_double_rows(double const* points, std::size_t stride, std::size_t count, float* results,
+                                   unsigned threads) {
+    for_each_share(count, threads, 64, [points, stride, results](std::size_t first, std::size_t size) {
+      double_rows_(double_rows_source{points + first * stride, stride}, size, results + first);
+    });
+  }
 
  private:
   template <std::size_t Bytes>
   using lane = lanes<T, Registers, Bytes>;
+  struct double_rows_source {
+    double const* points;
+    std::size_t stride;
+  };
+  template <std::size_t Bytes>
+  OBJEVAL_INLINE static void double_rows_of(double_rows_source source, std::size_t count, float* results) {
+    evaluate_blocks<N, lane<Bytes>>(double_rows<N, lane<Bytes>>{source.points, source.stride}, count, results, Sum{});
+  }
+  OBJEVAL_TARGET_V4 static void double_rows_v4(double_rows_source p, std::size_t c, float* r) { double_rows_of<64>(p, c, r); }
+  OBJEVAL_TARGET_V3 static void double_rows_v3(double_rows_source p, std::size_t c, float* r) { double_rows_of<32>(p, c, r); }
+  static void double_rows_baseline(double_rows_source p, std::size_t c, float* r) { double_rows_of<16>(p, c, r); }
+  static inline constinit versioned<void(double_rows_source, std::size_t, float*)> double_rows_{
+      double_rows_v4, double_rows_v3, double_rows_baseline};
   template <std::size_t Bytes>
   OBJEVAL_INLINE static void rows(float const* points, std::size_t count, float* results) {
     evaluate_blocks<N, lane<Bytes>>(float_rows<N, lane<Bytes>>{points}, count, results, Sum{});

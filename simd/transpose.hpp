@@ -13,6 +13,19 @@
 
 namespace objeval {
 
+// P doubles at `in` into a register of P values, each rounded once to float
+// (and widened again where the register holds doubles).
+template <class Reg>
+OBJEVAL_INLINE void narrow_to_float(double const* in, Reg& out) {
+  constexpr std::size_t count = sizeof(Reg) / sizeof out[0];
+  typedef float floats __attribute__((vector_size(count * sizeof(float))));
+  float each[count];
+  for (std::size_t k = 0; k < count; ++k) each[k] = static_cast<float>(in[k]);
+  floats rounded;
+  std::memcpy(&rounded, each, sizeof rounded);
+  out = __builtin_convertvector(rounded, Reg);
+}
+
 namespace detail {
 
 template <std::size_t Bit, class Reg, std::size_t... C>
@@ -47,37 +60,34 @@ OBJEVAL_INLINE void widen(float const* in, Reg& out) {
   out = __builtin_convertvector(loaded, Reg);
 }
 
-template <class Lane, std::size_t... Row>
-OBJEVAL_INLINE void transpose_tile(float const* in, std::size_t stride, Lane* out, std::size_t g,
+template <class Reg>
+OBJEVAL_INLINE void load_row(float const* in, Reg& out) {
+  widen(in, out);
+}
+template <class Reg>
+OBJEVAL_INLINE void load_row(double const* in, Reg& out) {
+  narrow_to_float(in, out);
+}
+
+template <class Lane, class In, std::size_t... Row>
+OBJEVAL_INLINE void transpose_tile(In const* in, std::size_t stride, Lane* out, std::size_t g,
                                    std::index_sequence<Row...>) {
   using reg = typename Lane::reg;
   constexpr std::size_t P = sizeof...(Row);
   reg rows[P];
-  (widen(in + Row * stride, rows[Row]), ...);
+  (load_row(in + Row * stride, rows[Row]), ...);
   transpose(rows, std::make_index_sequence<log2(P)>{});
   ((out[Row].r[g] = rows[Row]), ...);
 }
 
 }  // namespace detail
 
-// P doubles at `in` into a register of P values, each rounded once to float
-// (and widened again where the register holds doubles).
-template <class Reg>
-OBJEVAL_INLINE void narrow_to_float(double const* in, Reg& out) {
-  constexpr std::size_t count = sizeof(Reg) / sizeof out[0];
-  typedef float floats __attribute__((vector_size(count * sizeof(float))));
-  float each[count];
-  for (std::size_t k = 0; k < count; ++k) each[k] = static_cast<float>(in[k]);
-  floats rounded;
-  std::memcpy(&rounded, each, sizeof rounded);
-  out = __builtin_convertvector(rounded, Reg);
-}
-
-// Fills register `g` of out[0 .. P) from P points of `stride` floats at `in`,
-// P values each: lane p of out[n].r[g] becomes value n of point p. Values
-// are widened to the lanes' type first.
-template <class Lane>
-OBJEVAL_INLINE void transpose_tile(float const* in, std::size_t stride, Lane* out, std::size_t g) {
+// Fills register `g` of out[0 .. P) from P points of `stride` floats (or
+// doubles, each rounded once to float) at `in`, P values each: lane p of
+// out[n].r[g] becomes value n of point p. Values are widened to the lanes'
+// type first.
+template <class Lane, class In>
+OBJEVAL_INLINE void transpose_tile(In const* in, std::size_t stride, Lane* out, std::size_t g) {
   detail::transpose_tile(in, stride, out, g, std::make_index_sequence<Lane::per_register>{});
 }
 

@@ -148,6 +148,57 @@ TEST(CApi, StridedAndDoublePointsGiveTheFloatBits) {
   EXPECT_EQ(value, 1147840.0f);
 }
 
+// Every layout a caller's natural array has, read straight from doubles
+// (and floats): the bits of the float batch on the rounded rows, on one
+// thread and two, into floats and into doubles widened exactly.
+TEST(CApi, EveryLayoutGivesTheFloatBatchBits) {
+  struct layout {
+    char const* name;
+    std::size_t count;
+    std::size_t (*point_stride)(std::size_t n, std::size_t d);
+    std::size_t (*value_stride)(std::size_t n, std::size_t d);
+  };
+  layout const layouts[] = {
+      {"rows (C order)", 1000, [](std::size_t, std::size_t d) { return d; }, [](std::size_t, std::size_t) { return std::size_t{1}; }},
+      {"rows of a wider array", 1000, [](std::size_t, std::size_t d) { return d + 7; }, [](std::size_t, std::size_t) { return std::size_t{1}; }},
+      {"columns (Fortran order)", 1000, [](std::size_t, std::size_t) { return std::size_t{1}; }, [](std::size_t n, std::size_t) { return n; }},
+      {"columns 64 KiB apart", 65536, [](std::size_t, std::size_t) { return std::size_t{1}; }, [](std::size_t n, std::size_t) { return n; }},
+      {"every other value", 1000, [](std::size_t, std::size_t d) { return 2 * d; }, [](std::size_t, std::size_t) { return std::size_t{2}; }},
+  };
+  for (std::size_t const problem : {std::size_t{OBJEVAL_DOORCOST}, std::size_t{OBJEVAL_QUADOBJ}}) {
+    std::size_t const d = objeval_problem_at(problem)->dimension;
+    for (layout const& l : layouts) {
+      std::size_t const n = l.count, ps = l.point_stride(n, d), vs = l.value_stride(n, d);
+      std::vector<double> doubles((n - 1) * ps + (d - 1) * vs + 1, 1e30);
+      std::vector<float> rows(n * d), floats(doubles.size());
+      std::uint64_t state = 1181783497276652981ull;
+      for (std::size_t p = 0; p < n; ++p)
+        for (std::size_t k = 0; k < d; ++k) {
+          state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+          double const v = static_cast<double>(static_cast<std::int64_t>(state >> 40) - (1 << 23)) / 4096.0 +
+                           (state & 1 ? 0x1p-40 : 0.0);  // next to a float midpoint half the time
+          doubles[p * ps + k * vs] = v;
+          floats[p * ps + k * vs] = rows[p * d + k] = static_cast<float>(v);
+        }
+      std::vector<float> expected(n), got(n, untouched);
+      std::vector<double> wide(n);
+      ASSERT_EQ(objeval_evaluate(problem, rows.data(), n, expected.data(), 1), OBJEVAL_OK);
+      for (unsigned const threads : {1u, 2u}) {
+        ASSERT_EQ(objeval_evaluate_double(problem, doubles.data(), n, ps, vs, got.data(), threads), OBJEVAL_OK);
+        EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0) << l.name << ", " << d;
+        ASSERT_EQ(objeval_evaluate_doubles(problem, doubles.data(), n, ps, vs, wide.data(), threads), OBJEVAL_OK);
+        for (std::size_t p = 0; p < n; ++p) got[p] = static_cast<float>(wide[p]);
+        EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0) << l.name << " into doubles";
+        ASSERT_EQ(objeval_evaluate_strided(problem, floats.data(), n, ps, vs, got.data(), threads), OBJEVAL_OK);
+        EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0) << l.name << " from floats";
+      }
+    }
+  }
+  double none = 0;
+  EXPECT_EQ(objeval_evaluate_doubles(OBJEVAL_QUADOBJ, nullptr, 1, 50, 1, &none, 1), OBJEVAL_NULL_POINTER);
+  EXPECT_EQ(objeval_evaluate_doubles(OBJEVAL_QUADOBJ, &none, SIZE_MAX / 4, 1, 1, &none, 1), OBJEVAL_COUNT_TOO_LARGE);
+}
+
 // The helper threads a host may need to control: bound one to a CPU unless
 // OBJEVAL_PIN_THREADS=0 (ctest runs this test both ways), and ended on
 // request, then started again by the next batch.

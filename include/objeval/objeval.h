@@ -104,6 +104,12 @@ OBJEVAL_API objeval_status objeval_evaluate_strided(size_t problem, const float*
 OBJEVAL_API objeval_status objeval_evaluate_double(size_t problem, const double* points, size_t count,
                                                    size_t point_stride, size_t value_stride, float* values,
                                                    unsigned threads);
+/* The same as objeval_evaluate_double, the values written as doubles, each
+ * the program's float widened exactly: for callers whose results are
+ * doubles (R, MATLAB, Java's double[], Fortran's real64). */
+OBJEVAL_API objeval_status objeval_evaluate_doubles(size_t problem, const double* points, size_t count,
+                                                    size_t point_stride, size_t value_stride, double* values,
+                                                    unsigned threads);
 /* A status in words: "the count is too large", ...; never NULL. */
 OBJEVAL_API const char* objeval_status_message(objeval_status status);
 
