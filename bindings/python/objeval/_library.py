@@ -56,6 +56,10 @@ def load_library(version: str) -> ctypes.CDLL:
         library.objeval_evaluate.argtypes = [ctypes.c_size_t, ctypes.c_void_p, ctypes.c_size_t, ctypes.c_void_p,
                                              ctypes.c_uint]
         library.objeval_evaluate.restype = ctypes.c_int
+        for strided in (library.objeval_evaluate_strided, library.objeval_evaluate_double):
+            strided.argtypes = [ctypes.c_size_t, ctypes.c_void_p, ctypes.c_size_t, ctypes.c_size_t, ctypes.c_size_t,
+                                ctypes.c_void_p, ctypes.c_uint]
+            strided.restype = ctypes.c_int
         library.objeval_status_message.argtypes, library.objeval_status_message.restype = [ctypes.c_int], ctypes.c_char_p
     except (OSError, AttributeError) as error:
         raise ImportError(f"objeval: {path} cannot be loaded as libobjeval: {error}") from None

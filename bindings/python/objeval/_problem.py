@@ -120,7 +120,11 @@ class Problem:
         if isinstance(x, memoryview):  # NumPy reads one of any shape; lists cannot
             x = _np.asarray(x) if _np is not None else x.tolist()
         if _np is not None and isinstance(x, (_np.ndarray, _np.generic)) and x.dtype != object:
-            points, count = self._from_array(_np.asarray(x))
+            a = _np.asarray(x)
+            direct = self._in_place(a, min(int(threads), _LARGEST_THREADS))
+            if direct is not None:
+                return direct
+            points, count = self._from_array(a)
         else:
             points, count = self._from_values(x.tolist() if _np is not None and isinstance(x, _np.ndarray) else x)
         address = points.ctypes.data if _np is not None else points.buffer_info()[0]
@@ -136,6 +140,33 @@ class Problem:
         if count:
             self._evaluate(address, count, out, min(int(threads), _LARGEST_THREADS))
         return values
+
+    def _in_place(self, a, threads):
+        """The values of a float32 or float64 array read where it lies, through
+        the library's strided calls, whatever its order; None where its layout
+        is not one strides describe (unaligned, byte-swapped, a point's values
+        in reverse), for the copy that then follows."""
+        if a.dtype not in (_np.float32, _np.float64) or not a.dtype.isnative or not a.flags.aligned:
+            return None
+        self._check_shape(a.shape)
+        item = a.itemsize
+        one = a.ndim == 1
+        points = a[None, :] if one else a
+        if points.shape[0] > 1 and points.strides[0] < 0:  # points in reverse: read forward, values reversed
+            values = self._in_place(a[::-1], threads)
+            return None if values is None else values[::-1].copy()
+        point_stride, value_stride = (s // item for s in points.strides)
+        if value_stride < 0 or any(s % item for s in points.strides):
+            return None
+        count = points.shape[0]
+        values = _np.empty(count, dtype=_np.float32)
+        if count:
+            call = self._library.objeval_evaluate_double if item == 8 else self._library.objeval_evaluate_strided
+            status = call(self._index, points.ctypes.data, count, point_stride, value_stride, values.ctypes.data,
+                          threads if not one else 1)
+            if status != 0:  # the arguments were checked here: a fault of this package
+                raise RuntimeError(f"{self.name}: {self._library.objeval_status_message(status).decode()}")
+        return float(values[0]) if one else values
 
     def _from_array(self, a):
         """A NumPy array of numbers as float32 points; count None for one point."""

@@ -210,3 +210,34 @@ def test_the_checked_entry_point_refuses_bad_calls_from_ctypes():
         assert library.objeval_evaluate(index, points, count, values, 1) == status
         assert library.objeval_status_message(status)
     assert out[0] == -1.0
+
+
+@pytest.mark.parametrize("layout", ["C order", "Fortran order", "points reversed", "a column slice",
+                                    "every other value", "float32, Fortran order", "values reversed"])
+def test_every_layout_is_read_where_it_lies_with_the_float_bits(layout):
+    for problem in (objeval.quadobj, objeval.doorcost):
+        d = problem.dimension
+        x = np.random.default_rng(7).uniform(-1, 1, (1000, d))
+        expected = problem(x.astype(np.float32))
+        a = {"C order": x, "Fortran order": np.asfortranarray(x), "points reversed": x[::-1],
+             "a column slice": np.hstack([x, x])[:, :d], "every other value": np.repeat(x, 2, axis=1)[:, ::2],
+             "float32, Fortran order": np.asfortranarray(x.astype(np.float32)),
+             "values reversed": np.ascontiguousarray(x[:, ::-1])[:, ::-1]}[layout]
+        got = problem(a, threads=2)
+        want = expected[::-1] if layout == "points reversed" else expected
+        assert got.view(np.uint32).tolist() == want.view(np.uint32).tolist(), layout
+
+
+def test_a_float64_batch_allocates_nothing_the_size_of_its_input():
+    import tracemalloc
+
+    x = np.asfortranarray(np.random.default_rng(8).uniform(-1, 1, (65536, 50)))  # columns 512 KiB apart
+    expected = Q(np.ascontiguousarray(x, dtype=np.float32))
+    tracemalloc.start()
+    try:
+        got = Q(x)
+        peak = tracemalloc.get_traced_memory()[1]
+    finally:
+        tracemalloc.stop()
+    assert peak < x.nbytes / 10
+    assert got.view(np.uint32).tolist() == expected.view(np.uint32).tolist()
