@@ -61,6 +61,14 @@ module objeval
       real(c_float), intent(out) :: values(*)
       integer(c_int), value :: threads
     end function
+    integer(c_int) function c_evaluate_doubles(problem, points, count, point_stride, value_stride, values, threads) &
+        bind(C, name="objeval_evaluate_doubles")
+      import :: c_double, c_int, c_size_t
+      integer(c_size_t), value :: problem, count, point_stride, value_stride
+      real(c_double), intent(in) :: points(*)
+      real(c_double), intent(out) :: values(*)
+      integer(c_int), value :: threads
+    end function
     type(c_ptr) function c_status_message(status) bind(C, name="objeval_status_message")
       import :: c_int, c_ptr
       integer(c_int), value :: status
@@ -207,10 +215,13 @@ contains
     real(real64), intent(out), contiguous :: values(:)
     integer, intent(in), optional :: threads
     integer, intent(out), optional :: status
-    real(real32), allocatable :: narrow(:)
-    allocate(narrow(size(values)))
-    call evaluate_64_32(name, points, narrow, threads, status)
-    values = real(narrow, real64)
+    integer(c_size_t) :: index
+    integer(c_int) :: c_threads
+    integer :: result
+    call prepare(name, size(points, 1), size(points, 2), size(values), threads, index, c_threads, result)
+    if (result == objeval_ok .and. size(values) > 0) result = c_evaluate_doubles(index, points, &
+        size(values, kind=c_size_t), size(points, 1, kind=c_size_t), 1_c_size_t, values, c_threads)
+    call finish(name, result, status)
   end subroutine
 
   subroutine one_32(name, point, value, status)

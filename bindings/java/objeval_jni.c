@@ -6,7 +6,6 @@
 #include <objeval/objeval.h>
 
 #include <math.h>
-#include <stdlib.h>
 
 /* What a batch returns where JNI could not reach an array: its
  * OutOfMemoryError is pending, and reaches the caller. */
@@ -64,34 +63,21 @@ JNIEXPORT jfloat JNICALL Java_objeval_Native_oneDouble(JNIEnv* env, jclass nativ
 static jint chunk(JNIEnv* env, jint problem, jarray points, jint first, jint count, jarray values, jint threads,
                   int doubles_in, int doubles_out) {
   size_t const dimension = objeval_problem_at((size_t)problem)->dimension;
-  float* widened = NULL;
-  if (doubles_out && (widened = malloc((size_t)count * sizeof(float))) == NULL) {
-    jclass const error = (*env)->FindClass(env, "java/lang/OutOfMemoryError");
-    if (error != NULL) (*env)->ThrowNew(env, error, "objeval: no memory for a chunk's values");
-    return UNREACHABLE;
-  }
   void* in = (*env)->GetPrimitiveArrayCritical(env, points, NULL);
-  if (in == NULL) {
-    free(widened);
-    return UNREACHABLE;
-  }
+  if (in == NULL) return UNREACHABLE;
   void* out = (*env)->GetPrimitiveArrayCritical(env, values, NULL);
   if (out == NULL) {
     (*env)->ReleasePrimitiveArrayCritical(env, points, in, JNI_ABORT);
-    free(widened);
     return UNREACHABLE;
   }
-  size_t const at = (size_t)first * dimension;
-  float* into = doubles_out ? widened : (float*)out + first;
+  size_t const at = (size_t)first * dimension, n = (size_t)count, p = (size_t)problem;
+  unsigned const t = (unsigned)threads;
   objeval_status const status =
-      doubles_in ? objeval_evaluate_double((size_t)problem, (double*)in + at, (size_t)count, dimension, 1, into,
-                                           (unsigned)threads)
-                 : objeval_evaluate((size_t)problem, (float*)in + at, (size_t)count, into, (unsigned)threads);
-  if (doubles_out)
-    for (jint n = 0; n < count; ++n) ((double*)out)[first + n] = widened[n];
+      doubles_out  ? objeval_evaluate_doubles(p, (double*)in + at, n, dimension, 1, (double*)out + first, t)
+      : doubles_in ? objeval_evaluate_double(p, (double*)in + at, n, dimension, 1, (float*)out + first, t)
+                   : objeval_evaluate(p, (float*)in + at, n, (float*)out + first, t);
   (*env)->ReleasePrimitiveArrayCritical(env, values, out, 0);
   (*env)->ReleasePrimitiveArrayCritical(env, points, in, JNI_ABORT);
-  free(widened);
   return (jint)status;
 }
 

@@ -89,20 +89,20 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
   }
   mxArray* result = mxCreateDoubleMatrix((mwSize)count, 1, mxREAL);
   if (count == 0) return result;
-  float* values = (float*)mxMalloc(count * sizeof(float));
   objeval_status status;
   if (mxIsSingle(x)) {
+    float* values = (float*)mxMalloc(count * sizeof(float));
     status = objeval_evaluate_strided(problem, (const float*)mxGetData(x), count, point_stride, value_stride, values,
                                       threads);
+    double* out = mxGetPr(result);
+    for (size_t n = 0; n < count; ++n) out[n] = values[n];
+    mxFree(values);
   } else {
     const double* points = mxIsDouble(x) ? (const double*)mxGetData(x) : widened(x);
-    status = objeval_evaluate_double(problem, points, count, point_stride, value_stride, values, threads);
+    status = objeval_evaluate_doubles(problem, points, count, point_stride, value_stride, mxGetPr(result), threads);
     if (!mxIsDouble(x)) mxFree((void*)points);
   }
   if (status != OBJEVAL_OK) mexErrMsgIdAndTxt("objeval:failed", "%s: %s", name, objeval_status_message(status));
-  double* out = mxGetPr(result);
-  for (size_t n = 0; n < count; ++n) out[n] = values[n];
-  mxFree(values);
   return result;
 }
 

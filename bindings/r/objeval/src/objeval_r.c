@@ -49,7 +49,6 @@ static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP rows_, SE
   unsigned const threads = (unsigned)REAL(threads_)[0];
   size_t const dimension = objeval_problem_at(index)->dimension;
   SEXP result = PROTECT(allocVector(REALSXP, (R_xlen_t)count));
-  float* values = (float*)R_alloc(count > 0 ? count : 1, sizeof(float));
   double const* points;
   if (TYPEOF(x) == REALSXP) {
     points = REAL(x);
@@ -60,11 +59,9 @@ static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP rows_, SE
     for (R_xlen_t k = 0; k < n; ++k) widened[k] = in[k] == NA_INTEGER ? NAN : (double)in[k];
     points = widened;
   }
-  objeval_status const status = objeval_evaluate_double(index, points, count, rows ? 1 : dimension,
-                                                        rows ? count : 1, values, threads);
+  objeval_status const status = objeval_evaluate_doubles(index, points, count, rows ? 1 : dimension,
+                                                         rows ? count : 1, REAL(result), threads);
   if (status != OBJEVAL_OK) error("objeval: %s", objeval_status_message(status));
-  double* out = REAL(result);
-  for (size_t p = 0; p < count; ++p) out[p] = values[p];
   UNPROTECT(1);
   return result;
 }
