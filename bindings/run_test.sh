@@ -58,5 +58,34 @@ case $language in
     done
     ./random_search
     exec ./fortran_test "$corpus" ;;
+  rust)
+    needs cargo:cargo pkg-config:pkg-config
+    # The installed crate's own tests (doc-tests among them) and clippy, then
+    # a user's crate in a fresh folder with a path dependency on it.
+    export CARGO_TARGET_DIR=$work/target OBJEVAL_CORPUS=$corpus LD_LIBRARY_PATH=$libdir
+    cp -r "$prefix/share/objeval/rust" "$work/crate" && cd "$work/crate"  # cargo writes its lock file beside the crate
+    cargo test --offline >"$work/test.log" 2>&1 || { tail -n 40 "$work/test.log"; exit 1; }
+    grep -E "^test result|Running|Doc-tests" "$work/test.log"
+    if cargo clippy --version >/dev/null 2>&1; then
+      cargo clippy --offline --quiet --all-targets -- -D warnings
+    else
+      echo "SKIPPED clippy: not installed (rustup component add clippy)"
+    fi
+    mkdir -p "$work/user/src" && cd "$work/user"
+    printf '[package]\nname = "user"\nversion = "0.1.0"\nedition = "2021"\n\n[dependencies]\nobjeval = { path = "%s" }\n' \
+      "$prefix/share/objeval/rust" >Cargo.toml
+    cat >src/main.rs <<'RUST'
+fn main() {
+    let point: Vec<f32> = std::fs::read_to_string(std::env::args().nth(1).unwrap()).unwrap()
+        .split_whitespace().map(|v| v.parse().unwrap()).collect();
+    println!("{:.6}", objeval::Problem::find("quadobj").unwrap().evaluate(&point).unwrap());
+}
+RUST
+    for example in "$here"/../examples/quadobj/*.txt; do
+      got=$(cargo run --offline --quiet -- "$example")
+      mkdir -p "$work/run" && cp "$example" "$work/run/input.txt" && (cd "$work/run" && "$prefix/bin/quadobj")
+      [ "$got" = "$(cat "$work/run/output.txt")" ] || { echo "FAIL $example: the crate says $got, quadobj $(cat "$work/run/output.txt")"; exit 1; }
+    done
+    echo "rust: a user's crate gives the program's values" ;;
   *) echo "unknown language $language"; exit 2 ;;
 esac
