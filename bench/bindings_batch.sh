@@ -6,7 +6,7 @@
 #   C double rows and columns (the library's own readers of doubles),
 #   NumPy float64 in C and in Fortran order, a column slice of a wider array,
 #   Octave and R double matrices (a point per row),
-#   Java double[] and float[], Fortran real64 points(d, n).
+#   Java double[] and float[], Fortran real64 points(d, n), Rust &[f32] and &[f64].
 # Each round runs every caller once, in turn, each in its own process,
 # median of 7 calls, on the same values. Prints the CPU, then the median
 # over rounds of each ratio to C's floats; a caller whose tool is missing is
@@ -20,8 +20,8 @@ rounds=${2:-5}
 threads=${3:-1}
 count=65536 repeats=7
 build=$root/build/default
-libdir=$(dirname "$(find "$prefix" -name objeval.pc)")/..
-export PKG_CONFIG_PATH=$libdir/pkgconfig
+export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name objeval.pc)")  # one in a prefix, unlike libobjeval.so
+libdir=$(pkg-config --variable=libdir objeval)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), family $(grep -m1 'cpu family' /proc/cpuinfo | cut -d: -f2 | xargs), model $(grep -m1 '^model' /proc/cpuinfo | cut -d: -f2 | xargs); $threads thread(s), $count points"
@@ -92,6 +92,33 @@ FORTRAN
     $(pkg-config --libs objeval-fortran) -Wl,-rpath,"$(pkg-config --variable=libdir objeval)" && callers+=(fortran_real64)
 fi
 
+if have cargo Rust && [ -d "$prefix/share/objeval/rust" ]; then
+  mkdir -p "$work/rust/src"
+  printf '[package]\nname = "timing"\nversion = "0.1.0"\nedition = "2021"\n\n[dependencies]\nobjeval = { path = "%s" }\n' \
+    "$prefix/share/objeval/rust" >"$work/rust/Cargo.toml"
+  cat >"$work/rust/src/main.rs" <<'RUST'
+fn main() {
+    let a: Vec<String> = std::env::args().collect();
+    let problem = objeval::Problem::find(&a[1]).unwrap();
+    let (count, repeats, threads): (usize, usize, usize) = (a[2].parse().unwrap(), a[3].parse().unwrap(), a[5].parse().unwrap());
+    let mut state = 1u64;
+    let points: Vec<f32> = (0..count * problem.dimension())
+        .map(|_| { state = state.wrapping_mul(6364136223846793005).wrapping_add(1); (state >> 40) as f32 / (1u64 << 24) as f32 * 2.0 - 1.0 })
+        .collect();
+    let wide: Vec<f64> = points.iter().map(|&v| f64::from(v)).collect();
+    let mut values = vec![0.0_f32; count];
+    let mut times: Vec<f64> = (0..repeats).map(|_| {
+        let start = std::time::Instant::now();
+        if a[4] == "double" { problem.evaluate_batch(&wide, &mut values, threads) } else { problem.evaluate_batch(&points, &mut values, threads) }.unwrap();
+        start.elapsed().as_nanos() as f64 / count as f64
+    }).collect();
+    times.sort_by(|x, y| x.partial_cmp(y).unwrap());
+    println!("{:.1}", times[repeats / 2]);
+}
+RUST
+  (cd "$work/rust" && CARGO_TARGET_DIR=$work/rust/target cargo build --offline --release --quiet) && callers+=(rust_float rust_double)
+fi
+
 time_c_floats() { "$build/bench/batch_per_point" "$1" $count $repeats floats "$threads"; }
 time_c_doubles() { "$build/bench/batch_per_point" "$1" $count $repeats doubles "$threads"; }
 time_c_columns() { "$build/bench/batch_per_point" "$1" $count $repeats double-columns "$threads"; }
@@ -128,6 +155,8 @@ time_r() {
 }
 time_java_double() { java -cp "$jar:$work" Timing "$1" $count $repeats double "$threads"; }
 time_java_float() { java -cp "$jar:$work" Timing "$1" $count $repeats float "$threads"; }
+time_rust_float() { LD_LIBRARY_PATH=$libdir "$work/rust/target/release/timing" "$1" $count $repeats float "$threads"; }
+time_rust_double() { LD_LIBRARY_PATH=$libdir "$work/rust/target/release/timing" "$1" $count $repeats double "$threads"; }
 time_fortran_real64() { "$work/timing" "$1" $count $repeats "$threads"; }
 
 echo "| problem | caller's array | times the C batch from floats |"
