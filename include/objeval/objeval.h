@@ -77,8 +77,13 @@ OBJEVAL_API const objeval_problem* objeval_problem_at(size_t index);
 OBJEVAL_API size_t objeval_problem_find(const char* name);
 #define OBJEVAL_NO_PROBLEM ((size_t)-1)
 
-/* What a checked call returns. */
+/* What a checked call returns. In C++ its type is int's, so that any int a
+ * caller hands back (objeval_status_message) is a value of it. */
+#ifdef __cplusplus
+typedef enum objeval_status : int {
+#else
 typedef enum objeval_status {
+#endif
   OBJEVAL_OK = 0,
   OBJEVAL_NULL_POINTER = 1,    /* points or values is NULL, and count is not 0 */
   OBJEVAL_COUNT_TOO_LARGE = 2, /* count points (at these strides) cannot fit in memory: nothing was touched */
