@@ -3,9 +3,11 @@
 that starts a line, in bash -euo pipefail, from the repository's root, but
 the quick start's own commands. A block whose first line is
 `# needs: TOOL...` is skipped, saying so, where a TOOL is missing: a command,
-or `python3:MODULE,...` for modules python3 must import.
+or `python3:MODULE,...` for modules python3 must import. --skipped FILE
+writes the blocks skipped there; --only FILE runs only the blocks FILE
+names (a second pass, once the tools are there).
 
-    run_doc_examples.py PAGE...
+    run_doc_examples.py [--skipped FILE | --only FILE] PAGE...
 """
 import pathlib
 import re
@@ -28,12 +30,19 @@ def missing(tools):
     return None
 
 
-def main(pages):
+def main(arguments):
+    skipped_to = only = None
+    if arguments[:1] == ["--skipped"]:
+        skipped_to, arguments = open(arguments[1], "w"), arguments[2:]
+    elif arguments[:1] == ["--only"]:
+        only, arguments = set(open(arguments[1]).read().split("\0")), arguments[2:]
     failed = 0
-    for page in pages:
+    for page in arguments:
         text = pathlib.Path(page).read_text()
         for block in re.findall(r"^```sh\n(.*?)^```", text, re.S | re.M):
             if "cmake --workflow" in block:
+                continue
+            if only is not None and block not in only:
                 continue
             first = block.splitlines()[0]
             needs = first[len("# needs:"):].split() if first.startswith("# needs:") else []
@@ -41,6 +50,8 @@ def main(pages):
             shown = next(line for line in block.splitlines() if not line.startswith("#"))
             if why:
                 print(f"--- {page}: skipped ({why}): {shown}")
+                if skipped_to:
+                    skipped_to.write(block + "\0")
                 continue
             print(f"--- {page}: {shown}", flush=True)
             run = subprocess.run(["bash", "-euo", "pipefail", "-c", block], cwd=ROOT)
