@@ -15,82 +15,31 @@
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 namespace objeval {
 
-// A block of Lane::width points of N floats, turned into N lanes: lane p of
+// Where a batch's points come from: rows, a point every `stride` values, of
+// floats (the batch's own layout) or of doubles (NumPy's default order, a
+// slice of a wider array's columns), each double rounded once to float as it
+// is loaded. A block of Lane::width points is turned into N lanes: lane p of
 // slot n holds value n of point p, widened; lanes past the last point hold 0.
-template <std::size_t N, class Lane>
-struct block_fill {
+template <std::size_t N, class Lane, class In>
+struct point_rows {
+  // Doubles fill the next block whole at the first step of the sum before,
+  // floats a share at each step: so each measured best.
+  static constexpr bool fill_at_once = std::is_same_v<In, double>;
   using T = typename Lane::value_type;
   using slots = std::array<Lane, N>;
   static constexpr std::size_t width = Lane::width, P = Lane::per_register;
   static constexpr std::size_t tiled = N / P * P;  // slots that go by whole tiles
   static constexpr std::size_t tile_columns = tiled / P;
   static constexpr std::size_t tiles = width / P * tile_columns;  // in a whole block
-
-  // Tile t of a whole block.
-  OBJEVAL_INLINE static void tile(float const* points, slots& out, std::size_t t) {
-    std::size_t const g = t / tile_columns, n = t % tile_columns * P;
-    transpose_tile(points + g * P * N + n, N, &out[n], g);
-  }
-  // What tiles leave: the last slots of a whole block, or all of a part.
-  OBJEVAL_INLINE static void rest(float const* points, std::size_t count, slots& out) {
-    std::size_t const whole = count == width ? width : 0;
-    for (std::size_t p = 0; p < width; ++p)
-      for (std::size_t n = p < whole ? tiled : 0; n < N; ++n)
-        out[n].r[p / P][p % P] = p < count ? static_cast<T>(points[p * N + n]) : T(0);
-  }
-  OBJEVAL_INLINE static void all(float const* points, std::size_t count, slots& out) {
-    if (count == width)
-      for (std::size_t t = 0; t < tiles; ++t) tile(points, out, t);
-    rest(points, count, out);
-  }
-};
-
-// Where a batch's points come from: rows of floats, a point after a point.
-template <std::size_t N, class Lane>
-struct float_rows {
-  static constexpr bool fill_at_once = false;
-  using fill = block_fill<N, Lane>;
-  using T = typename Lane::value_type;
-  static constexpr std::size_t tiles = fill::tiles;
-  float const* points;
+  In const* points;
+  std::size_t stride;
 
   // Tile t of the whole block of points from `first`; finish() fills what
   // the tiles leave.
-  OBJEVAL_INLINE void tile(std::size_t first, typename fill::slots& out, std::size_t t) const {
-    fill::tile(points + first * N, out, t);
-  }
-  OBJEVAL_INLINE void finish(std::size_t first, typename fill::slots& out) const {
-    fill::rest(points + first * N, fill::width, out);
-  }
-  OBJEVAL_INLINE void all(std::size_t first, std::size_t count, typename fill::slots& out) const {
-    fill::all(points + first * N, count, out);
-  }
-  OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
-    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(points[p * N + n]);
-  }
-  // A share, at `step` of `steps`, of the block from `first`, brought nearer.
-  OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
-    prefetch_ahead{reinterpret_cast<char const*>(points + first * N), fill::width * N * sizeof(float), hint}(step, steps);
-  }
-};
-
-// ... or rows of doubles, a point every `stride` doubles (NumPy's default
-// order, a slice of a wider array's columns): tiles turned as the floats'
-// are, each value rounded once to float as it is loaded.
-template <std::size_t N, class Lane>
-struct double_rows {
-  static constexpr bool fill_at_once = true;
-  using T = typename Lane::value_type;
-  using slots = std::array<Lane, N>;
-  static constexpr std::size_t width = Lane::width, P = Lane::per_register;
-  static constexpr std::size_t tiled = N / P * P, tile_columns = tiled / P;
-  static constexpr std::size_t tiles = width / P * tile_columns;
-  double const* points;
-  std::size_t stride;
-
   OBJEVAL_INLINE void tile(std::size_t first, slots& out, std::size_t t) const {
     std::size_t const g = t / tile_columns, n = t % tile_columns * P;
     transpose_tile(points + (first + g * P) * stride + n, stride, &out[n], g);
@@ -104,16 +53,18 @@ struct double_rows {
   OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
     for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(static_cast<float>(points[p * stride + n]));
   }
+  // A share, at `step` of `steps`, of the block from `first`, brought nearer.
   OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
     if (stride == N) {
-      prefetch_ahead{reinterpret_cast<char const*>(points + first * N), width * N * sizeof(double), hint}(step, steps);
+      prefetch_ahead{reinterpret_cast<char const*>(points + first * N), width * N * sizeof(In), hint}(step, steps);
       return;
     }
     for (std::size_t p = step * width / steps; p < (step + 1) * width / steps; ++p)
-      prefetch_ahead{reinterpret_cast<char const*>(points + (first + p) * stride), N * sizeof(double), hint}(0, 1);
+      prefetch_ahead{reinterpret_cast<char const*>(points + (first + p) * stride), N * sizeof(In), hint}(0, 1);
   }
 
  private:
+  // What tiles leave: the last slots of a whole block, or all of a part.
   OBJEVAL_INLINE void rest(std::size_t first, std::size_t count, slots& out) const {
     std::size_t const whole = count == width ? width : 0;
     for (std::size_t p = 0; p < width; ++p)
@@ -304,7 +255,8 @@ class batch_versions {
   };
   template <std::size_t Bytes>
   OBJEVAL_INLINE static void double_rows_of(double_rows_source source, std::size_t count, float* results) {
-    evaluate_blocks<N, lane<Bytes>>(double_rows<N, lane<Bytes>>{source.points, source.stride}, count, results, Sum{});
+    evaluate_blocks<N, lane<Bytes>>(point_rows<N, lane<Bytes>, double>{source.points, source.stride}, count, results,
+                                    Sum{});
   }
   OBJEVAL_TARGET_V4 static void double_rows_v4(double_rows_source p, std::size_t c, float* r) { double_rows_of<64>(p, c, r); }
   OBJEVAL_TARGET_V3 static void double_rows_v3(double_rows_source p, std::size_t c, float* r) { double_rows_of<32>(p, c, r); }
@@ -313,7 +265,7 @@ class batch_versions {
       double_rows_v4, double_rows_v3, double_rows_baseline};
   template <std::size_t Bytes>
   OBJEVAL_INLINE static void rows(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, lane<Bytes>>(float_rows<N, lane<Bytes>>{points}, count, results, Sum{});
+    evaluate_blocks<N, lane<Bytes>>(point_rows<N, lane<Bytes>, float>{points, N}, count, results, Sum{});
   }
   struct double_source {
     double const* columns;
