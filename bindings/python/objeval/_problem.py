@@ -85,7 +85,9 @@ class Problem:
         self.__doc__ = f"{name}: {description}\n\n{Problem.__doc__}"
 
     def _evaluate(self, points, count, values, threads):
-        status = self._library.objeval_evaluate(self._index, points, count, values, threads)
+        self._check(self._library.objeval_evaluate(self._index, points, count, values, threads))
+
+    def _check(self, status):
         if status != 0:  # the arguments were checked here: a fault of this package
             raise RuntimeError(f"{self.name}: {self._library.objeval_status_message(status).decode()}")
 
@@ -162,10 +164,8 @@ class Problem:
         values = _np.empty(count, dtype=_np.float32)
         if count:
             call = self._library.objeval_evaluate_double if item == 8 else self._library.objeval_evaluate_strided
-            status = call(self._index, points.ctypes.data, count, point_stride, value_stride, values.ctypes.data,
-                          threads if not one else 1)
-            if status != 0:  # the arguments were checked here: a fault of this package
-                raise RuntimeError(f"{self.name}: {self._library.objeval_status_message(status).decode()}")
+            self._check(call(self._index, points.ctypes.data, count, point_stride, value_stride, values.ctypes.data,
+                             threads if not one else 1))
         return float(values[0]) if one else values
 
     def _from_array(self, a):
