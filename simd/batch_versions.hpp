@@ -51,7 +51,7 @@ struct point_rows {
     rest(first, count, out);
   }
   OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
-    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(static_cast<float>(points[p * stride + n]));
+    for (std::size_t n = 0; n < N; ++n) values[n] = rounded_to_float<T>(points[p * stride + n]);
   }
   // A share, at `step` of `steps`, of the block from `first`, brought nearer.
   OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
@@ -70,7 +70,7 @@ struct point_rows {
     for (std::size_t p = 0; p < width; ++p)
       for (std::size_t n = p < whole ? tiled : 0; n < N; ++n)
         out[n].r[p / P][p % P] =
-            p < count ? static_cast<T>(static_cast<float>(points[(first + p) * stride + n])) : T(0);
+            p < count ? rounded_to_float<T>(points[(first + p) * stride + n]) : T(0);
   }
 };
 
@@ -103,12 +103,13 @@ struct double_columns {
   OBJEVAL_INLINE void all(std::size_t first, std::size_t count, slots& out) const {
     for (std::size_t n = 0; n < N; ++n) {
       double const* run = columns + n * stride + first;
+      // Unguarded, for speed: see rounded_to_float.
       for (std::size_t p = 0; p < width; ++p)
         out[n].r[p / P][p % P] = p < count ? static_cast<T>(static_cast<float>(run[p])) : T(0);
     }
   }
   OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
-    for (std::size_t n = 0; n < N; ++n) values[n] = static_cast<T>(static_cast<float>(columns[n * stride + p]));
+    for (std::size_t n = 0; n < N; ++n) values[n] = rounded_to_float<T>(columns[n * stride + p]);
   }
   OBJEVAL_INLINE void bring_nearer(std::size_t first, std::size_t step, std::size_t steps, prefetch_hint hint) const {
     std::size_t from = step * N / steps, to = (step + 1) * N / steps;
