@@ -81,11 +81,14 @@ public final class ObjevalTest {
     expectThrows(NullPointerException.class, () -> batch.of(new float[dimension], null, 1));
   }
 
-  /** Doubles in and out, and a batch of several critical sections, against the float batch. */
+  /**
+   * Doubles in and out against the golden values, 72,000 points: doorcost's
+   * span two of the 64 MiB critical sections as float[], three as double[].
+   */
   static void checkDoubles(Path corpus, Problem problem) throws IOException {
     float[] golden = readFloats(corpus.resolve(problem.name() + ".golden.f32"));
     float[] points = readFloats(corpus.resolve(problem.name() + ".points.f32"));
-    int count = 20000, dimension = problem.dimension();
+    int count = 72000, dimension = problem.dimension();
     if (points.length % dimension != 0 || golden.length * dimension != points.length) {
       System.out.println("FAIL the corpus's points and values do not match");
       failures++;
@@ -101,9 +104,9 @@ public final class ObjevalTest {
     for (int p = 0; p < count; p++) narrowed[p] = (float) wideValues[p];
     float[] fromFloats = new float[count];
     problem.evaluate(many, fromFloats, 2);
-    compare(problem.name() + " 20,000 points from float[]", fromFloats, expected);
-    compare(problem.name() + " 20,000 points from double[]", fromDoubles, expected);
-    compare(problem.name() + " 20,000 points into double[]", narrowed, expected);
+    compare(problem.name() + " 72,000 points from float[]", fromFloats, expected);
+    compare(problem.name() + " 72,000 points from double[]", fromDoubles, expected);
+    compare(problem.name() + " 72,000 points into double[]", narrowed, expected);
     expectThrows(IllegalArgumentException.class, () -> problem.evaluate(new double[dimension], new double[2], 1));
   }
 
