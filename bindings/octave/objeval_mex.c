@@ -17,16 +17,30 @@
 
 #include <limits.h>
 #include <math.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+
+/* Raises the error `id` through error() itself: mexErrMsgIdAndTxt in Octave
+ * puts the gateway's own name before the message. */
+static void fail(const char* id, const char* format, ...) {
+  char message[512];
+  va_list arguments;
+  va_start(arguments, format);
+  vsnprintf(message, sizeof message, format, arguments);
+  va_end(arguments);
+  mxArray* error_arguments[3] = {mxCreateString(id), mxCreateString("%s"), mxCreateString(message)};
+  mexCallMATLAB(0, NULL, 3, error_arguments, "error");
+  mexErrMsgIdAndTxt(id, "%s", message); /* where error() returned */
+}
 
 static unsigned thread_count(const mxArray* threads) {
   double count;
   if (!mxIsNumeric(threads) || mxIsComplex(threads) || mxIsSparse(threads) || mxGetNumberOfElements(threads) != 1)
-    mexErrMsgIdAndTxt("objeval:threads", "threads must be a real number: 0 (one per CPU) or more");
+    fail("objeval:threads", "threads must be a real number: 0 (one per CPU) or more");
   count = mxGetScalar(threads);
   if (!(count >= 0) || count != floor(count))
-    mexErrMsgIdAndTxt("objeval:threads", "threads must be a whole number: 0 (one per CPU) or more, got %g", count);
+    fail("objeval:threads", "threads must be a whole number: 0 (one per CPU) or more, got %g", count);
   return count > (double)UINT_MAX ? UINT_MAX : (unsigned)count;
 }
 
@@ -68,11 +82,11 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
   size_t count = 0, point_stride = 1, value_stride = 1;
   char size[128] = "";
   if (!mxIsNumeric(x) && !mxIsLogical(x))
-    mexErrMsgIdAndTxt("objeval:type", "%s: X must be numeric or logical, n-by-%zu (a point per row), got %s", name,
+    fail("objeval:type", "%s: X must be numeric or logical, n-by-%zu (a point per row), got %s", name,
                       dimension, mxGetClassName(x));
-  if (mxIsComplex(x)) mexErrMsgIdAndTxt("objeval:complex", "%s: X must be real, n-by-%zu (a point per row)", name, dimension);
+  if (mxIsComplex(x)) fail("objeval:complex", "%s: X must be real, n-by-%zu (a point per row)", name, dimension);
   if (mxIsSparse(x))
-    mexErrMsgIdAndTxt("objeval:sparse", "%s: X must be a full matrix, n-by-%zu (a point per row); use full(X)", name,
+    fail("objeval:sparse", "%s: X must be a full matrix, n-by-%zu (a point per row); use full(X)", name,
                       dimension);
   if (mxGetNumberOfDimensions(x) == 2 && columns == dimension) {
     count = rows; /* a point per row: value k of point p at p + k * rows */
@@ -84,7 +98,7 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
     value_stride = 1;
   } else {
     size_text(x, size, sizeof size);
-    mexErrMsgIdAndTxt("objeval:shape", "%s: X must be n-by-%zu (a point per row) or a vector of %zu values, got %s", name,
+    fail("objeval:shape", "%s: X must be n-by-%zu (a point per row) or a vector of %zu values, got %s", name,
                       dimension, dimension, size);
   }
   mxArray* result = mxCreateDoubleMatrix((mwSize)count, 1, mxREAL);
@@ -102,7 +116,7 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
     status = objeval_evaluate_doubles(problem, points, count, point_stride, value_stride, mxGetPr(result), threads);
     if (!mxIsDouble(x)) mxFree((void*)points);
   }
-  if (status != OBJEVAL_OK) mexErrMsgIdAndTxt("objeval:failed", "%s: %s", name, objeval_status_message(status));
+  if (status != OBJEVAL_OK) fail("objeval:failed", "%s: %s", name, objeval_status_message(status));
   return result;
 }
 
@@ -121,13 +135,13 @@ static void problems(mxArray* plhs[]) {
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   char name[64];
   if (nlhs > 1 || nrhs == 1 || nrhs > 3)
-    mexErrMsgIdAndTxt("objeval:arguments", "usage: f = objeval_evaluate(name, X) or objeval_evaluate(name, X, threads)");
+    fail("objeval:arguments", "usage: f = objeval_evaluate(name, X) or objeval_evaluate(name, X, threads)");
   if (nrhs == 0) {
     problems(plhs);
     return;
   }
   if (!mxIsChar(prhs[0]) || mxGetString(prhs[0], name, sizeof name) != 0)
-    mexErrMsgIdAndTxt("objeval:problem", "the problem's name must be a short string, such as 'quadobj'");
+    fail("objeval:problem", "the problem's name must be a short string, such as 'quadobj'");
   size_t const problem = objeval_problem_find(name);
   if (problem == OBJEVAL_NO_PROBLEM) {
     char known[256] = "";
@@ -135,7 +149,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
       if (n) strncat(known, ", ", sizeof known - strlen(known) - 1);
       strncat(known, objeval_problem_at(n)->name, sizeof known - strlen(known) - 1);
     }
-    mexErrMsgIdAndTxt("objeval:problem", "no such problem \"%s\"; the problems are %s", name, known);
+    fail("objeval:problem", "no such problem \"%s\"; the problems are %s", name, known);
   }
   plhs[0] = evaluate(problem, prhs[1], nrhs == 3 ? thread_count(prhs[2]) : 1);
 }

@@ -32,7 +32,8 @@ function failures = expect_error(identifier, f)
     f();
     printf("FAIL: no error, %s expected\n", identifier);
   catch failure
-    if strcmp(failure.identifier, identifier)
+    % The message is the package's own: no internal function's name before it.
+    if strcmp(failure.identifier, identifier) && isempty(strfind(failure.message, "__"))
       failures = 0;
     else
       printf("FAIL: %s (%s), %s expected\n", failure.identifier, failure.message, identifier);
@@ -45,7 +46,7 @@ corpus = arguments{1};
 scratch = arguments{3};
 pkg("prefix", [scratch "/packages"], [scratch "/packages"]);
 pkg("local_list", [scratch "/octave_packages"]);
-pkg("install", arguments{2});
+pkg("install", "-local", arguments{2});  % -local: private even as root
 pkg("load", "objeval");
 source(fullfile(fileparts(mfilename("fullpath")), "..", "examples", "random_search.m"));
 failures = 0;
