@@ -14,10 +14,17 @@ function(objeval_part part description)
   if(type STREQUAL "FILEPATH")  # a build tree of an older version, where OBJEVAL_R named R's command
     unset(OBJEVAL_${part} CACHE)
   endif()
+  if(DEFINED OBJEVAL_${part} AND OBJEVAL_${part} STREQUAL "")  # a preset's $env{OBJEVAL_<PART>}, unset
+    unset(OBJEVAL_${part} CACHE)
+  endif()
   set(OBJEVAL_${part} AUTO CACHE STRING "${description}: AUTO, ON or OFF")
   set_property(CACHE OBJEVAL_${part} PROPERTY STRINGS AUTO ON OFF)
   if(NOT OBJEVAL_${part} MATCHES "^(AUTO|ON|OFF)$")
-    message(FATAL_ERROR "objeval: OBJEVAL_${part} is \"${OBJEVAL_${part}}\"; it takes AUTO, ON or OFF")
+    set(hint "")
+    if(part STREQUAL "PYTHON")
+      set(hint " (the interpreter is OBJEVAL_PYTHON_EXECUTABLE in the environment, or Python3_EXECUTABLE)")
+    endif()
+    message(FATAL_ERROR "objeval: OBJEVAL_${part} is \"${OBJEVAL_${part}}\"; it takes AUTO, ON or OFF${hint}")
   endif()
 endfunction()
 
