@@ -10,7 +10,7 @@ best_value <- quadobj(best)
 for (round in 1:20) {
   candidates <- matrix(best, 1000, dimension, byrow = TRUE) + rnorm(1000 * dimension, sd = 0.1)
   candidates[] <- pmin(1, pmax(-1, candidates))
-  values <- quadobj(candidates, threads = 0)  # a point per row
+  values <- evaluate("quadobj", candidates, threads = 0)  # a point per row
   if (min(values) < best_value) {
     best_value <- min(values)
     best <- candidates[which.min(values), ]

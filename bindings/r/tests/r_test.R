@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # The R package against the golden bits, one point and batch, on every
-# thread count; its errors; then two real callers: optim (L-BFGS-B) and
-# DEoptim.
+# thread count; its errors; then real callers: optim (L-BFGS-B), DEoptim
+# and nloptr.
 #   Rscript r_test.R CORPUS_DIR
 library(objeval)
 corpus <- commandArgs(trailingOnly = TRUE)[1]
@@ -62,6 +62,15 @@ if (requireNamespace("DEoptim", quietly = TRUE)) {
   cat(sprintf("r: DEoptim on quadobj reached %.6f\n", result$optim$bestval))
 } else {
   cat("SKIPPED DEoptim: the package is not installed (Debian: r-cran-deoptim)\n")
+}
+# nloptr refuses an objective with an argument it is not handed.
+if (requireNamespace("nloptr", quietly = TRUE)) {
+  result <- nloptr::nloptr(rep(0, 50), eval_f = quadobj, lb = rep(-1, 50), ub = rep(1, 50),
+                           opts = list(algorithm = "NLOPT_LN_BOBYQA", maxeval = 1000))
+  compare("nloptr's reported value", result$objective, quadobj(result$solution))
+  cat(sprintf("r: nloptr (BOBYQA) on quadobj reached %.6f\n", result$objective))
+} else {
+  cat("SKIPPED nloptr: the package is not installed (Debian: r-cran-nloptr)\n")
 }
 if (failures > 0) quit(status = 1)
 cat("r: every value is golden\n")

@@ -10,9 +10,9 @@
   is rounded once to float.
 }
 \usage{
-evaluate(problem, x, threads = 1L)
-doorcost(x, threads = 1L)
-quadobj(x, threads = 1L)
+evaluate(problem, x, threads = getOption("objeval.threads", 1L))
+doorcost(x)
+quadobj(x)
 }
 \arguments{
   \item{problem}{the problem's name, one of \code{problems()$name}.}
@@ -23,14 +23,19 @@ quadobj(x, threads = 1L)
     programs evaluate \code{nan}.}
   \item{threads}{how many threads share the batch: 0 for one per CPU this
     process may use; a larger count is lowered to that number. The values do
-    not depend on it.}
+    not depend on it. \code{options(objeval.threads = 0)} sets it for every
+    call that does not give it, \code{doorcost} and \code{quadobj} among
+    them.}
 }
 \value{
   A double vector with one value per point.
 }
 \details{
   \code{doorcost(x)} is \code{evaluate("doorcost", x)}, \code{quadobj(x)} is
-  \code{evaluate("quadobj", x)}.
+  \code{evaluate("quadobj", x)}. They take \code{x} alone, so that every
+  optimiser takes them as they are: \code{optim}, \code{DEoptim}, and
+  \code{nloptr}, which refuses an objective with an argument it is not
+  handed.
 
   An error names what was wrong: a problem that does not exist (with the list
   of those that do), a shape that fits no point, or a thread count that is
@@ -44,4 +49,5 @@ points <- matrix(runif(10 * 50, -1, 1), nrow = 10)
 evaluate("quadobj", points, threads = 0)   # ten values
 doorcost(rep(c(1, rep(0, 7)), 30))      # every truck at door 0
 optim(rep(0, 50), quadobj, method = "L-BFGS-B", lower = -1, upper = 1)$value
+options(objeval.threads = 2); quadobj(points); options(objeval.threads = NULL)
 }
