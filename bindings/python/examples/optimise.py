@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Two optimisers on the two instances, through the objeval package, and a
-convergence plot of both.
+"""Two optimisers on the two instances, through the objeval package, and,
+where asked, a convergence plot of both.
 
 - quadobj: SciPy's differential_evolution with vectorized=True, so that each
   generation's whole population is one batch call. The box is [-1, 1]^50:
@@ -13,21 +13,14 @@ convergence plot of both.
   trucks on the same side. Every step evaluates all 210 swaps as one batch
   and takes the best, until none improves the cost.
 
-  optimise.py [--output PLOT.png]
+  optimise.py [--plot PLOT.png]
 
-The plot goes to PLOT.png, by default objeval-convergence.png in the
-system's temporary directory.
+Nothing is written but with --plot (which needs matplotlib).
 """
 import argparse
-import os
 import sys
-import tempfile
 
-import matplotlib
-
-matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402
-import numpy as np  # noqa: E402
+import numpy as np
 from scipy.optimize import differential_evolution  # noqa: E402
 
 import objeval  # noqa: E402
@@ -80,10 +73,8 @@ def swap_search(seed):
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--output", metavar="PLOT.png",
-                        default=os.path.join(tempfile.gettempdir(), "objeval-convergence.png"),
-                        help="where to write the convergence plot (default: %(default)s)")
-    plot_path = parser.parse_args(argv[1:]).output
+    parser.add_argument("--plot", "--output", metavar="PLOT.png", help="write a convergence plot there")
+    plot_path = parser.parse_args(argv[1:]).plot
     result, de_best = minimise_quadobj(seed=1)
     print(f"quadobj: differential evolution, {len(de_best)} generations of {4 * objeval.quadobj.dimension} points, "
           f"one batch call each: "
@@ -92,6 +83,18 @@ def main(argv):
     for seed, (doors, costs) in enumerate(searches):
         print(f"doorcost: swap search from random start {seed}: {costs[0]:.0f} -> {costs[-1]:.0f} "
               f"in {len(costs) - 1} swaps")
+
+    if plot_path:
+        plot(de_best, searches, plot_path)
+    improved = de_best[-1] < de_best[0] and all(c[-1] < c[0] for _, c in searches)
+    return 0 if improved else 1
+
+
+def plot(de_best, searches, path):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
 
     figure, (left, right) = plt.subplots(1, 2, figsize=(11, 4.2))
     left.plot(np.arange(1, len(de_best) + 1), de_best, color="tab:blue")
@@ -104,10 +107,8 @@ def main(argv):
     for axis in (left, right):
         axis.grid(alpha=0.3)
     figure.tight_layout()
-    figure.savefig(plot_path, dpi=90)
-    print(f"plot: {plot_path}")
-    improved = de_best[-1] < de_best[0] and all(c[-1] < c[0] for _, c in searches)
-    return 0 if improved else 1
+    figure.savefig(path, dpi=90)
+    print(f"plot: {path}")
 
 
 if __name__ == "__main__":
