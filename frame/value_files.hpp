@@ -6,6 +6,7 @@
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
+#include "frame/input_notice.hpp"
 #include "frame/run_outcome.hpp"
 
 #include <array>
@@ -22,14 +23,38 @@
 
 namespace value_files {
 
+// What stands at the stream's place, for a notice, without taking it: where
+// the stream cannot seek back (a pipe), nothing is shown.
+inline void note_failure(std::FILE* in, std::size_t n, input_notice& notice) noexcept {
+  char text[input_notice::shown_bytes];
+  std::size_t size = 0;
+  long const at = std::ftell(in);
+  if (at >= 0) {
+    for (int c; size < sizeof text && (c = std::fgetc(in)) != EOF;) text[size++] = static_cast<char>(c);
+    std::clearerr(in);
+    if (std::fseek(in, at, SEEK_SET) != 0) size = 0;
+  }
+  notice.failed(n, text, size);
+}
+
 // Attempts exactly N "%f" reads, whatever each one finds; a slot that no read
-// fills keeps its value. Returns false if the stream reported a read error.
+// fills keeps its value, and the notice says so. Returns false if the stream
+// reported a read error.
 template <std::size_t N>
-bool read_values(std::FILE* in, std::span<float, N> slots) noexcept {
-  for (float& slot : slots) {
-    [[maybe_unused]] int const converted = std::fscanf(in, "%f", &slot);
+bool read_values(std::FILE* in, std::span<float, N> slots, input_notice& notice) noexcept {
+  for (std::size_t n = 0; n < N; ++n) {
+    if (std::fscanf(in, "%f", &slots[n]) == 1)
+      notice.filled();
+    else if (!notice.any())
+      note_failure(in, n, notice);
   }
   return std::ferror(in) == 0;
+}
+
+template <std::size_t N>
+bool read_values(std::FILE* in, std::span<float, N> slots) noexcept {
+  input_notice notice(N);
+  return read_values<N>(in, slots, notice);
 }
 
 // Writes the value as "%f" of its double widening, with no line end.
@@ -92,9 +117,14 @@ int run(Evaluator evaluate) noexcept {
 
   std::FILE* in = std::fopen(input_name, "rt");
   if (in == nullptr) return fail(input_failure);
-  bool const read_ok = read_values<N>(in, slots);
+  input_notice notice(N);
+  bool const read_ok = read_values<N>(in, slots, notice);
   std::fclose(in);
   if (!read_ok) return fail(input_failure);
+  if (notice.any()) {
+    char line[input_notice::capacity];
+    std::fwrite(line, 1, notice.describe(line), stderr);
+  }
 
   float const value = evaluate(std::span<float const, N>(slots));
 

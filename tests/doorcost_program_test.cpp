@@ -67,6 +67,7 @@ TEST(DoorcostRun, SuccessWritesOnlyTheValueWithNoLineEnd) {
   auto const result = evaluate(with_x00("1"));
   EXPECT_EQ(result.run.exit_status, 0);
   EXPECT_EQ(result.run.stdout_text, "");
+  EXPECT_EQ(result.run.stderr_text, "");
   EXPECT_EQ(result.output, "368.000000");
 }
 

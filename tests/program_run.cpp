@@ -73,10 +73,15 @@ running_program start_program(std::filesystem::path const& program, std::filesys
                               std::vector<std::string> const& arguments) {
   int pipe_ends[2];
   if (pipe2(pipe_ends, O_CLOEXEC) != 0) throw os_error("pipe2");
+  std::string error_path = (std::filesystem::temp_directory_path() / "objeval-stderr-XXXXXX").string();
+  int const error_fd = mkostemp(error_path.data(), O_CLOEXEC);
+  if (error_fd < 0) throw os_error("mkostemp");
+  unlink(error_path.c_str());
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, error_fd, STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipe_ends[0]);
   posix_spawn_file_actions_addclose(&actions, pipe_ends[1]);
   posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
@@ -93,10 +98,11 @@ running_program start_program(std::filesystem::path const& program, std::filesys
   close(pipe_ends[1]);
   if (spawned != 0) {
     close(pipe_ends[0]);
+    close(error_fd);
     throw std::system_error(spawned, std::generic_category(), "posix_spawn");
   }
 
-  return {pid, pipe_ends[0]};
+  return {pid, pipe_ends[0], error_fd};
 }
 
 program_run running_program::wait() {
@@ -109,6 +115,9 @@ program_run running_program::wait() {
   int status = 0;
   if (waitpid(pid_, &status, 0) != pid_) throw os_error("waitpid");
   if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
+  for (ssize_t n; (n = pread(stderr_fd_, buffer, sizeof buffer, static_cast<off_t>(run.stderr_text.size()))) > 0;)
+    run.stderr_text.append(buffer, static_cast<std::size_t>(n));
+  close(stderr_fd_);
   return run;
 }
 

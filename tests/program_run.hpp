@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Runs a built program as a caller would: in a directory of its own, with no
-// arguments, capturing its standard output and exit status.
+// arguments, capturing its standard output, standard error and exit status.
 #pragma once
 
 #include <filesystem>
@@ -30,17 +30,19 @@ class scratch_dir {
 struct program_run {
   int exit_status = -1;  // -1 unless the program exited normally
   std::string stdout_text;
+  std::string stderr_text;
 };
 
 // A started program; wait() collects its output and exit status.
 class running_program {
  public:
-  running_program(int pid, int stdout_fd) : pid_(pid), stdout_fd_(stdout_fd) {}
+  running_program(int pid, int stdout_fd, int stderr_fd) : pid_(pid), stdout_fd_(stdout_fd), stderr_fd_(stderr_fd) {}
   program_run wait();
 
  private:
   int pid_;
   int stdout_fd_;
+  int stderr_fd_;  // a file of its own, read once the program has ended
 };
 
 running_program start_program(std::filesystem::path const& program, std::filesystem::path const& dir,

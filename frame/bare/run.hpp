@@ -4,6 +4,7 @@
 #pragma once
 
 #include "frame/bare/system_calls.hpp"
+#include "frame/input_notice.hpp"
 #include "frame/print_fixed.hpp"
 #include "frame/run_outcome.hpp"
 #include "frame/scan_float.hpp"
@@ -22,6 +23,12 @@ class file_bytes {
   explicit file_bytes(int fd) noexcept : fd_(fd) {}
   int get() noexcept { return next_ != end_ || refill() ? *next_++ : -1; }
   void unget() noexcept { --next_; }
+  // The bytes at the reading place, without taking them: what is buffered.
+  std::size_t peek(char const*& at) noexcept {
+    if (next_ == end_ && !refill()) return 0;
+    at = reinterpret_cast<char const*>(next_);
+    return static_cast<std::size_t>(end_ - next_);
+  }
   bool failed() const noexcept { return failed_; }
 
  private:
@@ -76,14 +83,27 @@ int run(Evaluator evaluate) noexcept {
   int const in = bare::open_file(input_name, O_RDONLY);
   if (in < 0) return bare_detail::fail(input_failure);
   bool read_ok;
+  input_notice notice(N);
   {
     bare_detail::file_bytes bytes(in);
-    for (float& slot : slots) scan_float(bytes, slot);
+    for (std::size_t n = 0; n < N; ++n) {
+      if (scan_float(bytes, slots[n])) {
+        notice.filled();
+      } else if (!notice.any()) {
+        char const* at = nullptr;
+        std::size_t const size = bytes.peek(at);
+        notice.failed(n, at, size);
+      }
+    }
     read_ok = !bytes.failed();
   }
   // Not closed: the process ends soon, and with it the file. A system call
   // less; a run costs microseconds.
   if (!read_ok) return bare_detail::fail(input_failure);
+  if (notice.any()) {
+    char line[input_notice::capacity];
+    bare::write_all(2, line, notice.describe(line));
+  }
 
   float const value = evaluate(std::span<float const, N>(slots));
   char text[fixed_text_capacity];
