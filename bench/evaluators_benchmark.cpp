@@ -111,7 +111,7 @@ struct pair_bound {
     independent_pairs<lanes<32>>(points, pairs, out, std::make_index_sequence<8>{});
   }
   static void baseline(std::size_t, int, T*) {}
-  static inline constinit objeval::versioned<void(std::size_t, int, T*)> run{v4, v3, baseline};
+  static inline constinit objeval::versioned<void(std::size_t, int, T*)> run{{v4, v3, baseline}};
 };
 
 // The memory reference: the points read once, in order, in the widest
@@ -143,7 +143,7 @@ struct memory_reference {
     for (std::size_t n = 0; n < count; ++n) total += points[n];
     return total;
   }
-  static inline constinit objeval::versioned<float(float const*, std::size_t)> run{v4, v3, baseline};
+  static inline constinit objeval::versioned<float(float const*, std::size_t)> run{{v4, v3, baseline}};
 };
 
 template <class T>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "capi/firewall.hpp"
-#include "capi/problem_table.hpp"
 #include "capi/strided_points.hpp"
+#include "problems/table.hpp"
+#include "threads/kept_buffers.hpp"
 #include "threads/worker_pool.hpp"
 
 #include <objeval/objeval.h>
@@ -15,8 +16,6 @@
 
 namespace {
 
-constexpr std::size_t problem_count = std::size(objeval::problems);
-
 // No buffer holds more than PTRDIFF_MAX bytes: a count past that is a mistake,
 // caught before count * dimension can wrap around.
 bool fits_in_memory(std::size_t count, std::size_t dimension) noexcept {
@@ -24,40 +23,43 @@ bool fits_in_memory(std::size_t count, std::size_t dimension) noexcept {
   return count <= most_bytes / sizeof(float) / dimension;
 }
 
+// The checked calls' arguments: a problem of the table, strides that keep
+// every value within memory, and no null pointer for a batch that reads.
 template <class T>
-objeval_status evaluate_strided(size_t problem, T const* points, size_t count, size_t point_stride, size_t value_stride,
-                                float* values, unsigned threads) {
-  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
-  objeval::problem_entry const& p = objeval::problems[problem];
-  objeval::strided const layout{point_stride, value_stride};
-  if (!objeval::strides_fit<T>(count, p.info.dimension, layout) || !fits_in_memory(count, 1)) return OBJEVAL_COUNT_TOO_LARGE;
-  if (count == 0) return OBJEVAL_OK;
-  if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
+objeval_status check_call(size_t problem, T const* points, size_t count, objeval::strided layout, void const* values,
+                          std::size_t value_size) noexcept {
+  if (problem >= objeval::problems.size()) return OBJEVAL_NO_SUCH_PROBLEM;
+  if (!objeval::strides_fit<T>(count, objeval::problems[problem].info.dimension, layout) ||
+      !fits_in_memory(count, value_size / sizeof(float)))
+    return OBJEVAL_COUNT_TOO_LARGE;
+  if (count != 0 && (points == nullptr || values == nullptr)) return OBJEVAL_NULL_POINTER;
+  return OBJEVAL_OK;
+}
+
+template <class T>
+objeval_status checked_strided(size_t problem, T const* points, size_t count, objeval::strided layout, float* values,
+                               unsigned threads) {
+  objeval_status const status = check_call(problem, points, count, layout, values, sizeof(float));
+  if (status != OBJEVAL_OK || count == 0) return status;
   return objeval::firewall([&] {
-    objeval::evaluate_strided(p, points, count, layout, values, threads);
+    objeval::evaluate_strided(objeval::problems[problem], points, count, layout, values, threads);
     return OBJEVAL_OK;
   });
 }
 
 // The values as floats, then widened exactly: into a buffer of them all, or,
 // without memory for one, a thousand at a time.
-objeval_status evaluate_doubles(size_t problem, double const* points, size_t count, size_t point_stride,
-                                size_t value_stride, double* values, unsigned threads) {
-  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
-  objeval::strided const layout{point_stride, value_stride};
-  if (!objeval::strides_fit<double>(count, objeval::problems[problem].info.dimension, layout) ||
-      !fits_in_memory(count, sizeof(double) / sizeof(float)))
-    return OBJEVAL_COUNT_TOO_LARGE;
-  if (count == 0) return OBJEVAL_OK;
-  if (points == nullptr || values == nullptr) return OBJEVAL_NULL_POINTER;
+objeval_status checked_doubles(size_t problem, double const* points, size_t count, objeval::strided layout,
+                               double* values, unsigned threads) {
+  objeval_status const status = check_call(problem, points, count, layout, values, sizeof(double));
+  if (status != OBJEVAL_OK || count == 0) return status;
   std::unique_ptr<float[]> const all(new (std::nothrow) float[count]);
   float some[1024];
   std::size_t const step = all ? count : std::size(some);
   float* const floats = all ? all.get() : some;
   for (std::size_t first = 0; first < count; first += step) {
     std::size_t const n = std::min(step, count - first);
-    objeval_status const done =
-        evaluate_strided(problem, points + first * point_stride, n, point_stride, value_stride, floats, threads);
+    objeval_status const done = checked_strided(problem, points + first * layout.point_stride, n, layout, floats, threads);
     if (done != OBJEVAL_OK) return done;
     for (std::size_t k = 0; k < n; ++k) values[first + k] = floats[k];
   }
@@ -70,21 +72,19 @@ extern "C" {
 
 char const* objeval_version(void) { return OBJEVAL_VERSION_TEXT; }
 
-size_t objeval_problem_count(void) { return problem_count; }
+size_t objeval_problem_count(void) { return objeval::problems.size(); }
 
 objeval_problem const* objeval_problem_at(size_t index) {
-  return index < problem_count ? &objeval::problems[index].info : nullptr;
+  return index < objeval::problems.size() ? &objeval::problems[index].info : nullptr;
 }
 
 size_t objeval_problem_find(char const* name) {
-  if (name != nullptr)
-    for (std::size_t index = 0; index < problem_count; ++index)
-      if (std::strcmp(objeval::problems[index].info.name, name) == 0) return index;
-  return OBJEVAL_NO_PROBLEM;
+  objeval::problem_entry const* const found = objeval::find_problem(name);
+  return found != nullptr ? static_cast<size_t>(found - objeval::problems.data()) : OBJEVAL_NO_PROBLEM;
 }
 
 objeval_status objeval_evaluate(size_t problem, float const* points, size_t count, float* values, unsigned threads) {
-  if (problem >= problem_count) return OBJEVAL_NO_SUCH_PROBLEM;
+  if (problem >= objeval::problems.size()) return OBJEVAL_NO_SUCH_PROBLEM;
   objeval::problem_entry const& p = objeval::problems[problem];
   if (!fits_in_memory(count, p.info.dimension)) return OBJEVAL_COUNT_TOO_LARGE;
   if (count == 0) return OBJEVAL_OK;
@@ -94,24 +94,24 @@ objeval_status objeval_evaluate(size_t problem, float const* points, size_t coun
     return OBJEVAL_OK;
   }
   return objeval::firewall([&] {
-    p.batch({points, count * p.info.dimension}, {values, count}, threads);
+    p.batch(points, count, values, threads);
     return OBJEVAL_OK;
   });
 }
 
 objeval_status objeval_evaluate_strided(size_t problem, float const* points, size_t count, size_t point_stride,
-                             size_t value_stride, float* values, unsigned threads) {
-  return evaluate_strided(problem, points, count, point_stride, value_stride, values, threads);
+                                        size_t coordinate_stride, float* values, unsigned threads) {
+  return checked_strided(problem, points, count, {point_stride, coordinate_stride}, values, threads);
 }
 
 objeval_status objeval_evaluate_double(size_t problem, double const* points, size_t count, size_t point_stride,
-                            size_t value_stride, float* values, unsigned threads) {
-  return evaluate_strided(problem, points, count, point_stride, value_stride, values, threads);
+                                       size_t coordinate_stride, float* values, unsigned threads) {
+  return checked_strided(problem, points, count, {point_stride, coordinate_stride}, values, threads);
 }
 
 objeval_status objeval_evaluate_doubles(size_t problem, double const* points, size_t count, size_t point_stride,
-                                        size_t value_stride, double* values, unsigned threads) {
-  return evaluate_doubles(problem, points, count, point_stride, value_stride, values, threads);
+                                        size_t coordinate_stride, double* values, unsigned threads) {
+  return checked_doubles(problem, points, count, {point_stride, coordinate_stride}, values, threads);
 }
 
 char const* objeval_status_message(objeval_status status) {
@@ -127,6 +127,7 @@ char const* objeval_status_message(objeval_status status) {
 
 void objeval_release_threads(void) {
   if (objeval::worker_pool* const pool = objeval::worker_pool::instance()) pool->release_idle();
+  objeval::kept_buffers::of_this_thread().release();
 }
 
 float objeval_doorcost(float const* values) {

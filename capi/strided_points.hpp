@@ -10,22 +10,22 @@
 // own run and every write fills half a line.
 #pragma once
 
-#include "capi/problem_table.hpp"
+#include "problems/table.hpp"
+#include "threads/kept_buffers.hpp"
 #include "threads/shares.hpp"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <memory>
-#include <new>
 #include <type_traits>
 
 namespace objeval {
 
+// Value k of point p at points[p * point_stride + k * coordinate_stride].
 struct strided {
   std::size_t point_stride;
-  std::size_t value_stride;
+  std::size_t coordinate_stride;
 };
 
 // Whether every value of `count` points lies within what memory can hold.
@@ -35,7 +35,7 @@ bool strides_fit(std::size_t count, std::size_t dimension, strided layout) noexc
   std::size_t last_point, last_value, last;
   constexpr std::size_t most = static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(T);
   return !__builtin_mul_overflow(count - 1, layout.point_stride, &last_point) &&
-         !__builtin_mul_overflow(dimension - 1, layout.value_stride, &last_value) &&
+         !__builtin_mul_overflow(dimension - 1, layout.coordinate_stride, &last_value) &&
          !__builtin_add_overflow(last_point, last_value, &last) && last < most && count <= most / dimension;
 }
 
@@ -43,7 +43,7 @@ bool strides_fit(std::size_t count, std::size_t dimension, strided layout) noexc
 template <class T>
 void gather(T const* points, std::size_t first, std::size_t count, std::size_t dimension, strided layout,
             float* rows) noexcept {
-  if (layout.value_stride == 1) {
+  if (layout.coordinate_stride == 1) {
     for (std::size_t p = 0; p < count; ++p) {
       T const* point = points + (first + p) * layout.point_stride;
       for (std::size_t k = 0; k < dimension; ++k) rows[p * dimension + k] = static_cast<float>(point[k]);
@@ -55,7 +55,7 @@ void gather(T const* points, std::size_t first, std::size_t count, std::size_t d
     std::size_t const k1 = std::min(dimension, k0 + tile);
     for (std::size_t p = 0; p < count; ++p) {
       T const* point = points + (first + p) * layout.point_stride;
-      for (std::size_t k = k0; k < k1; ++k) rows[p * dimension + k] = static_cast<float>(point[k * layout.value_stride]);
+      for (std::size_t k = k0; k < k1; ++k) rows[p * dimension + k] = static_cast<float>(point[k * layout.coordinate_stride]);
     }
   }
 }
@@ -68,17 +68,17 @@ void evaluate_strided(problem_entry const& problem, T const* points, std::size_t
   // 1.0 to 1.8 times the float batch (quadobj, doorcost; Intel, 65,000 and
   // 65,536 points), where gathering took 1.3 to 2.6.
   if constexpr (std::is_same_v<T, double>) {
-    if (layout.point_stride == 1 && count > 1 && layout.value_stride >= count) {
-      problem.columns(points, layout.value_stride, {values, count}, threads);
+    if (layout.point_stride == 1 && count > 1 && layout.coordinate_stride >= count) {
+      problem.columns(points, layout.coordinate_stride, count, values, threads);
       return;
     }
-    if (layout.value_stride == 1 && count > 1 && layout.point_stride >= dimension) {
-      problem.double_rows(points, layout.point_stride, {values, count}, threads);
+    if (layout.coordinate_stride == 1 && count > 1 && layout.point_stride >= dimension) {
+      problem.double_rows(points, layout.point_stride, count, values, threads);
       return;
     }
   } else {
-    if (layout.value_stride == 1 && layout.point_stride == dimension) {
-      problem.batch({points, count * dimension}, {values, count}, threads);
+    if (layout.coordinate_stride == 1 && layout.point_stride == dimension) {
+      problem.batch(points, count, values, threads);
       return;
     }
   }
@@ -86,15 +86,9 @@ void evaluate_strided(problem_entry const& problem, T const* points, std::size_t
   // prefetcher, and rows a second-level cache holds (1 MB for doorcost).
   constexpr std::size_t gathered = 1024;
   for_each_share(count, threads, 64, [&](std::size_t first, std::size_t size) {
-    thread_local std::unique_ptr<float[]> kept;
-    thread_local std::size_t kept_size = 0;
-    std::size_t const room = std::min(size, gathered) * dimension;
-    if (kept_size < room) {
-      kept.reset(new (std::nothrow) float[room]);
-      kept_size = kept ? room : 0;
-    }
-    if (!kept) {  // no memory for a buffer: a point at a time, on the stack
-      float row[OBJEVAL_DOORCOST_DIMENSION > OBJEVAL_QUADOBJ_DIMENSION ? OBJEVAL_DOORCOST_DIMENSION : OBJEVAL_QUADOBJ_DIMENSION];
+    float* const kept = kept_buffers::of_this_thread().array<float>(std::min(size, gathered) * dimension);
+    if (kept == nullptr) {  // no memory for a buffer: a point at a time, on the stack
+      float row[largest_dimension];
       for (std::size_t p = first; p < first + size; ++p) {
         gather(points, p, 1, dimension, layout, row);
         values[p] = problem.one(row);
@@ -103,11 +97,11 @@ void evaluate_strided(problem_entry const& problem, T const* points, std::size_t
     }
     for (std::size_t at = first; at < first + size; at += gathered) {
       std::size_t const n = std::min(gathered, first + size - at);
-      gather(points, at, n, dimension, layout, kept.get());
+      gather(points, at, n, dimension, layout, kept);
       if (n == 1)
-        values[at] = problem.one(kept.get());
+        values[at] = problem.one(kept);
       else
-        problem.batch({kept.get(), n * dimension}, {values + at, n}, 1);
+        problem.batch(kept, n, values + at, 1);
     }
   });
 }

@@ -4,7 +4,7 @@
 // output. A bad line stops the run: every value printed before it is right.
 // From a pipe or a terminal each value is written as soon as no more input
 // is waiting, so a caller may keep it as a coprocess: a line in, its value out.
-#include "capi/problem_table.hpp"
+#include "problems/table.hpp"
 #include "frame/print_fixed.hpp"
 #include "input_chunks.hpp"
 #include "point_lines.hpp"
@@ -137,7 +137,7 @@ struct piece {
     if (values.size() == 1)
       values[0] = p.one(points.data());  // the same bits; a batch would fill a whole block of lanes
     else
-      p.batch(points, values, 1);
+      p.batch(points.data(), values.size(), values.data(), 1);
   }
 };
 

@@ -35,11 +35,11 @@ if(OBJEVAL_BARE)
     PROPERTIES COMPILE_OPTIONS -fno-stack-protector)
 endif()
 
-# A program whose run path is SOURCES, on the frame the build chose.
-function(objeval_program name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LIBRARY" "SOURCES")
+# A program of one source, its main, on the frame the build chose: without
+# exception support, it carries none of the C++ runtime.
+function(objeval_program name source)
+  add_executable(${name} ${source})
   if(OBJEVAL_BARE)
-    add_executable(${name} ${arg_SOURCES})
     target_link_libraries(${name} PRIVATE objeval_text objeval_bare_runtime)
     target_compile_definitions(${name} PRIVATE OBJEVAL_BARE)
     # One segment for the code and the constants: exec maps one region, and
@@ -51,9 +51,7 @@ function(objeval_program name)
     target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections)
     objeval_defaults(${name} NO_C_LIBRARY)
   else()
-    list(FILTER arg_SOURCES INCLUDE REGEX "main\\.cpp$")
-    add_executable(${name} ${arg_SOURCES})
-    target_link_libraries(${name} PRIVATE ${arg_LIBRARY} objeval_frame)
+    target_link_libraries(${name} PRIVATE objeval_frame Threads::Threads)
     objeval_static_program(${name})
     objeval_defaults(${name})
   endif()

@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
-# `run_examples` evaluates every shipped example point with the built programs.
-set(OBJEVAL_EXAMPLE_PROGRAMS doorcost quadobj)
+# `run_examples` evaluates every shipped example point (examples/<problem>/)
+# with the built programs.
 set(example_commands "")
-foreach(program IN LISTS OBJEVAL_EXAMPLE_PROGRAMS)
+foreach(program IN LISTS OBJEVAL_PROBLEM_NAMES)
   list(APPEND example_commands
     COMMAND ${CMAKE_COMMAND}
       -DPROGRAM=$<TARGET_FILE:${program}>
@@ -11,4 +11,4 @@ foreach(program IN LISTS OBJEVAL_EXAMPLE_PROGRAMS)
       -P ${PROJECT_SOURCE_DIR}/cmake/run_examples.cmake)
 endforeach()
 add_custom_target(run_examples ${example_commands} USES_TERMINAL VERBATIM)
-add_dependencies(run_examples ${OBJEVAL_EXAMPLE_PROGRAMS})
+add_dependencies(run_examples ${OBJEVAL_PROBLEM_NAMES})

@@ -1,12 +1,14 @@
 # SPDX-License-Identifier: MIT
 # `cmake --install` puts in place the programs, the C interface library, the
 # public headers under include/objeval/, and a CMake package:
-# find_package(objeval) gives objeval::capi (libobjeval.so) and the static
-# C++ libraries objeval::doorcost and objeval::quadobj.
+# find_package(objeval) gives objeval::capi (libobjeval.so) and a static C++
+# library a problem, objeval::doorcost, objeval::quadobj.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS doorcost quadobj objeval_eval RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS objeval_headers objeval_doorcost objeval_quadobj objeval_c
+set(problem_libraries ${OBJEVAL_PROBLEM_NAMES})
+list(TRANSFORM problem_libraries PREPEND objeval_)
+install(TARGETS ${OBJEVAL_PROBLEM_NAMES} objeval_eval RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS objeval_headers ${problem_libraries} objeval_c
   EXPORT objevalTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -7,10 +7,6 @@
 
 #include "simd/multiversion.hpp"
 
-#if OBJEVAL_MULTIVERSION
-#include <immintrin.h>
-#endif
-
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -22,12 +18,15 @@ typedef float floats_256 __attribute__((vector_size(32)));
 typedef double doubles_256 __attribute__((vector_size(32)));
 typedef float floats_512 __attribute__((vector_size(64)));
 typedef double doubles_512 __attribute__((vector_size(64)));
-#define OBJEVAL_FMA_VECTOR(TARGET, V, X, FMADD) \
-  TARGET inline void fma_vector(V& s, V const& a, V const& b, V const& c) { s = V(FMADD(X(a), X(b), X(c))); }
-OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V3, floats_256, __m256, _mm256_fmadd_ps)
-OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V3, doubles_256, __m256d, _mm256_fmadd_pd)
-OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V4, floats_512, __m512, _mm512_fmadd_ps)
-OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V4, doubles_512, __m512d, _mm512_fmadd_pd)
+// The instructions by the compilers' own names, as <immintrin.h> calls them
+// (which takes a second and more to compile in each translation unit):
+// all lanes, the rounding mode as it is (4).
+#define OBJEVAL_FMA_VECTOR(TARGET, V, FMADD) \
+  TARGET inline void fma_vector(V& s, V const& a, V const& b, V const& c) { s = FMADD; }
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V3, floats_256, __builtin_ia32_vfmaddps256(a, b, c))
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V3, doubles_256, __builtin_ia32_vfmaddpd256(a, b, c))
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V4, floats_512, __builtin_ia32_vfmaddps512_mask(a, b, c, static_cast<unsigned short>(-1), 4))
+OBJEVAL_FMA_VECTOR(OBJEVAL_TARGET_V4, doubles_512, __builtin_ia32_vfmaddpd512_mask(a, b, c, static_cast<unsigned char>(-1), 4))
 #undef OBJEVAL_FMA_VECTOR
 #endif
 

@@ -10,7 +10,9 @@
 // library (OBJEVAL_BARE) asks the CPU once, and only whether it has FMA.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 
 // Instrumented builds leave inlining to the compiler: forced, the doorcost
 // batch took minutes a translation unit to compile under the sanitizers.
@@ -64,8 +66,6 @@
 
 namespace objeval {
 
-enum class isa_level { baseline, x86_64_v3, x86_64_v4 };
-
 // Whether the CPU and the operating system run FMA instructions.
 inline bool cpu_has_fma() noexcept {
 #if OBJEVAL_MULTIVERSION && defined(OBJEVAL_GLIBC_CPU_FEATURES)
@@ -115,7 +115,9 @@ inline cpu_model this_cpu_model() noexcept {
   return cpu;
 }
 
-inline isa_level cpu_isa_level() noexcept {
+// The batch's versions, one per instruction set, widest first, as
+// simd/cpu_versions.def lists them: the index of the widest this CPU runs.
+inline std::size_t batch_version_index() noexcept {
 #if OBJEVAL_MULTIVERSION && defined(OBJEVAL_GLIBC_CPU_FEATURES)
   bool const v3 = CPU_FEATURE_ACTIVE(AVX) && CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(BMI1) &&
                   CPU_FEATURE_ACTIVE(BMI2) && CPU_FEATURE_ACTIVE(F16C) && CPU_FEATURE_ACTIVE(FMA) &&
@@ -134,60 +136,46 @@ inline isa_level cpu_isa_level() noexcept {
 #else
   bool const v3 = false, v4 = false;
 #endif
-  return v4 ? isa_level::x86_64_v4 : v3 ? isa_level::x86_64_v3 : isa_level::baseline;
+  return v4 ? 0 : v3 ? 1 : 2;
 }
 
-// The versions of one function; constant-initialised, so a namespace-scope
-// instance runs no constructor at start-up.
-template <class Signature>
+inline constexpr std::size_t batch_version_count = 0
+#define OBJEVAL_CPU_VERSION(name, target, bytes) +1
+#include "simd/cpu_versions.def"
+    ;
+
+// A one-point evaluation needs only the FMA instruction: two versions.
+inline constexpr std::size_t point_version_count = 2;
+inline std::size_t point_version_index() noexcept { return cpu_has_fma() ? 0 : 1; }
+
+// The versions of one function, one per entry of a list; constant-
+// initialised, so a namespace-scope instance runs no constructor at
+// start-up. The first call asks `choose` for the index of the one this CPU
+// runs.
+template <class Signature, std::size_t Count = batch_version_count>
 class versioned;
 
-template <class R, class... A>
-class versioned<R(A...)> {
+template <class R, class... A, std::size_t Count>
+class versioned<R(A...), Count> {
  public:
   using function = R(A...);
-  using chooser = function*(function* v4, function* v3, function* baseline);
-  constexpr versioned(function* v4, function* v3, function* baseline, chooser* choose = by_isa_level) noexcept
-      : choose_(choose), v4_(v4), v3_(v3), baseline_(baseline) {}
+  using chooser = std::size_t() noexcept;
+  constexpr versioned(std::array<function*, Count> versions, chooser* choose = batch_version_index) noexcept
+      : choose_(choose), versions_(versions) {}
 
   R operator()(A... args) const {
     function* chosen = chosen_.load(std::memory_order_relaxed);
     if (chosen == nullptr) {
-      chosen = choose_(v4_, v3_, baseline_);
+      chosen = versions_[choose_()];
       chosen_.store(chosen, std::memory_order_relaxed);
     }
     return chosen(args...);
   }
 
-  static function* by_isa_level(function* v4, function* v3, function* baseline) noexcept {
-    isa_level const level = cpu_isa_level();
-    return level == isa_level::x86_64_v4 ? v4 : level == isa_level::x86_64_v3 ? v3 : baseline;
-  }
-  static function* by_fma(function*, function* fma, function* baseline) noexcept {
-    return cpu_has_fma() ? fma : baseline;
-  }
-
  private:
   chooser* choose_;
-  function* v4_;
-  function* v3_;
-  function* baseline_;
+  std::array<function*, Count> versions_;
   mutable std::atomic<function*> chosen_{nullptr};
-};
-
-// The one-point function of an evaluator. Evaluate is a captureless lambda
-// type, float(float const*). A single point is one serial chain of
-// multiply-adds: all it asks of the CPU is the FMA instruction.
-template <class Evaluate>
-class point_versions {
- public:
-  static float evaluate(float const* values) { return versions_(values); }
-
- private:
-  using point_function = versioned<float(float const*)>;
-  OBJEVAL_TARGET_FMA static float with_fma(float const* values) { return Evaluate{}(values); }
-  static float baseline(float const* values) { return Evaluate{}(values); }
-  static inline constinit point_function versions_{with_fma, with_fma, baseline, point_function::by_fma};
 };
 
 }  // namespace objeval

@@ -2,6 +2,7 @@
 // The batch functions must give every point the very bits of the one-point
 // function, whatever the point holds and wherever it sits in a block.
 #include "float_bits.hpp"
+#include "problems/table.hpp"
 #include "threads/placement.hpp"
 
 #include <objeval/doorcost.hpp>
@@ -46,25 +47,17 @@ std::vector<float> points(std::size_t count, std::size_t values, double special_
   return result;
 }
 
-template <std::size_t N, class One, class Batch>
-void expect_batch_matches_one_by_one(std::vector<float> const& all, One one, Batch batch) {
-  std::size_t const count = all.size() / N;
+// Each problem of the table: every batch value has the one-point bits.
+void expect_batch_matches_one_by_one(objeval::problem_entry const& problem, std::vector<float> const& all) {
+  std::size_t const d = problem.info.dimension, count = all.size() / d;
   std::vector<float> batched(count);
-  batch(std::span<float const>(all), std::span<float>(batched));
+  problem.batch(all.data(), count, batched.data(), 1);
   for (std::size_t p = 0; p < count; ++p) {
-    float const single = one(std::span<float const, N>(all.data() + p * N, N));
+    float const single = problem.one(all.data() + p * d);
     ASSERT_EQ(std::bit_cast<std::uint32_t>(batched[p]), std::bit_cast<std::uint32_t>(single))
-        << "point " << p << " of " << count << ": batch " << hex(batched[p]) << ", one " << hex(single);
+        << problem.info.name << ", point " << p << " of " << count << ": batch " << hex(batched[p]) << ", one "
+        << hex(single);
   }
-}
-
-void check_doorcost(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<objeval::doorcost::dimension>(
-      all, objeval::doorcost::cost, [](auto points, auto costs) { objeval::doorcost::cost_batch(points, costs); });
-}
-void check_quadobj(std::vector<float> const& all) {
-  expect_batch_matches_one_by_one<objeval::quadobj::dimension>(
-      all, objeval::quadobj::objective, [](auto points, auto values) { objeval::quadobj::objective_batch(points, values); });
 }
 
 // Every count up to a block of the widest version and past it, then around
@@ -79,40 +72,33 @@ std::vector<unsigned> block_position_counts() {
   return counts;
 }
 
-TEST(Batch, DoorcostMatchesOnePointOnRandomPointsInEveryBlockPosition) {
-  for (unsigned count : block_position_counts()) check_doorcost(points(count, 240, 0.0, count));
-}
-
-TEST(Batch, QuadobjMatchesOnePointOnRandomPointsInEveryBlockPosition) {
-  for (unsigned count : block_position_counts()) check_quadobj(points(count, 50, 0.0, count + 1000));
+TEST(Batch, EveryProblemMatchesOnePointOnRandomPointsInEveryBlockPosition) {
+  for (objeval::problem_entry const& problem : objeval::problems)
+    for (unsigned count : block_position_counts())
+      expect_batch_matches_one_by_one(problem, points(count, problem.info.dimension, 0.0, count + static_cast<unsigned>(problem.info.dimension)));
 }
 
 // NaN signs and payloads follow operand order, so they pin it too.
 TEST(Batch, SpecialValuesGiveTheSameBitsIncludingNaN) {
-  for (double share : {0.002, 0.02, 0.2}) {
-    check_doorcost(points(200, 240, share, 3));
-    check_quadobj(points(200, 50, share, 4));
-  }
+  for (double share : {0.002, 0.02, 0.2})
+    for (objeval::problem_entry const& problem : objeval::problems)
+      expect_batch_matches_one_by_one(problem, points(200, problem.info.dimension, share, 3));
 }
 
 // Shares that do not divide evenly, and more threads than shares: each point
 // still gets the bits of the one-thread call.
 TEST(Batch, AnyThreadCountGivesTheSameBits) {
-  for (std::size_t const count : {1000u, 777u, 130u, 65u, 1u}) {
-    auto const door_points = points(count, objeval::doorcost::dimension, 0.05, static_cast<unsigned>(count));
-    auto const quad_points = points(count, objeval::quadobj::dimension, 0.05, static_cast<unsigned>(count) + 1);
-    std::vector<float> door_one(count), quad_one(count);
-    objeval::doorcost::cost_batch(door_points, door_one, 1);
-    objeval::quadobj::objective_batch(quad_points, quad_one, 1);
-    for (unsigned const threads : {2u, 7u, 0u}) {
-      std::vector<float> door(count), quad(count);
-      objeval::doorcost::cost_batch(door_points, door, threads);
-      objeval::quadobj::objective_batch(quad_points, quad, threads);
-      for (std::size_t p = 0; p < count; ++p) {
-        ASSERT_EQ(std::bit_cast<std::uint32_t>(door[p]), std::bit_cast<std::uint32_t>(door_one[p]))
-            << "doorcost, " << count << " points, " << threads << " threads, point " << p;
-        ASSERT_EQ(std::bit_cast<std::uint32_t>(quad[p]), std::bit_cast<std::uint32_t>(quad_one[p]))
-            << "quadobj, " << count << " points, " << threads << " threads, point " << p;
+  for (objeval::problem_entry const& problem : objeval::problems) {
+    for (std::size_t const count : {1000u, 777u, 130u, 65u, 1u}) {
+      auto const all = points(count, problem.info.dimension, 0.05, static_cast<unsigned>(count));
+      std::vector<float> one(count);
+      problem.batch(all.data(), count, one.data(), 1);
+      for (unsigned const threads : {2u, 7u, 0u}) {
+        std::vector<float> shared(count);
+        problem.batch(all.data(), count, shared.data(), threads);
+        for (std::size_t p = 0; p < count; ++p)
+          ASSERT_EQ(std::bit_cast<std::uint32_t>(shared[p]), std::bit_cast<std::uint32_t>(one[p]))
+              << problem.info.name << ", " << count << " points, " << threads << " threads, point " << p;
       }
     }
   }
@@ -149,8 +135,7 @@ TEST(Batch, ConcurrentCallsAndForkedChildrenGetTheSameBits) {
 }
 
 TEST(Batch, EmptyBatchIsFine) {
-  check_doorcost({});
-  check_quadobj({});
+  for (objeval::problem_entry const& problem : objeval::problems) expect_batch_matches_one_by_one(problem, {});
 }
 
 TEST(Batch, MismatchedSizesAreRefused) {

@@ -10,6 +10,11 @@ the record holds, for the ABI version it was written for. write records
 them anew, but refuses to drop or change anything the record holds unless
 the ABI version changed: a caller built against the old interface could
 break, and the soname, which follows the ABI version, must say so.
+
+A version node named on a `released NODE` line of the record shipped in a
+release: both refuse a new export in it, which belongs in a node of its
+own (exports.map). Parameters are recorded without their names, which
+callers never see.
 """
 import re
 import subprocess
@@ -34,9 +39,27 @@ def declarations(compiler, header, include_dirs):
         if character == ";" and depth == 0:
             tokens = re.findall(r"\w+|[^\s\w]", statement)
             if any(t.lower().startswith("objeval") for t in tokens):
-                found.append("declare " + " ".join(tokens))
+                found.append("declare " + " ".join(without_parameter_names(tokens)))
             statement = ""
     return found
+
+
+def without_parameter_names(tokens):
+    """A function declaration's tokens with each parameter's name left out."""
+    if "(" not in tokens or tokens[0] in ("typedef", "enum", "struct"):
+        return tokens
+    start, end = tokens.index("("), len(tokens) - 1 - tokens[::-1].index(")")
+    parameters, kept = [[]], tokens[:start + 1]
+    for token in tokens[start + 1:end]:
+        if token == ",":
+            parameters.append([])
+        else:
+            parameters[-1].append(token)
+    for n, parameter in enumerate(parameters):
+        if len(parameter) >= 2 and re.fullmatch(r"\w+", parameter[-1]):
+            parameter = parameter[:-1]
+        kept += ([","] if n else []) + parameter
+    return kept + tokens[end:]
 
 
 def exports(library):
@@ -45,15 +68,23 @@ def exports(library):
 
 
 def read(path):
-    abi, lines = None, []
+    abi, released, lines = None, [], []
     with open(path) as f:
         for line in f:
             line = line.rstrip("\n")
             if line.startswith("abi "):
                 abi = line.split()[1]
+            elif line.startswith("released "):
+                released.append(line.split()[1])
             elif line and not line.startswith("#"):
                 lines.append(line)
-    return abi, lines
+    return abi, released, lines
+
+
+def in_released_nodes(added, released):
+    """The added exports that went into a node a release shipped."""
+    return [line for line in added if re.fullmatch(r"export \w+@@?(\S+)", line)
+            and re.fullmatch(r"export \w+@@?(\S+)", line).group(1) in released]
 
 
 def main(argv):
@@ -62,19 +93,25 @@ def main(argv):
     mode, record, abi, library, compiler, header, *include_dirs = argv[1:]
     now = sorted(exports(library)) + declarations(compiler, header, include_dirs)
     try:
-        recorded_abi, recorded = read(record)
+        recorded_abi, released, recorded = read(record)
     except FileNotFoundError:
-        recorded_abi, recorded = None, []
+        recorded_abi, released, recorded = None, [], []
     gone = [line for line in recorded if line not in now]
     added = [line for line in now if line not in recorded]
     same_abi = recorded_abi == abi
+    misplaced = in_released_nodes(added, released) if same_abi else []
+    if misplaced:
+        print(f"{'not written' if mode == 'write' else 'FAIL'}: a new export in a released version node; "
+              f"give it a node of its own in capi/exports.map:")
+        print("\n".join("  + " + line for line in misplaced))
+        return 1
     if mode == "write":
         if same_abi and gone:
             print(f"not written: these change or leave ABI version {abi}; raise OBJEVAL_ABI_VERSION first:")
             print("\n".join("  - " + line for line in gone))
             return 1
         with open(record, "w") as f:
-            f.write(HEAD.format(abi=abi) + "\n".join(now) + "\n")
+            f.write(HEAD.format(abi=abi) + "".join(f"released {node}\n" for node in released) + "\n".join(now) + "\n")
         print(f"{record}: ABI version {abi}, {len(now)} lines")
         return 0
     if same_abi and not gone and not added:

@@ -24,6 +24,7 @@ module objeval
   private
   public :: real32, real64
   public :: objeval_evaluate, objeval_value, objeval_dimension, objeval_status_message, objeval_version
+  public :: objeval_problem_count, objeval_problem_name
 
   ! What a call's status= receives: the C interface's statuses, then the module's own.
   integer, parameter, public :: objeval_ok = 0, objeval_null_pointer = 1, objeval_count_too_large = 2, &
@@ -38,6 +39,9 @@ module objeval
   end interface
 
   interface
+    integer(c_size_t) function c_problem_count() bind(C, name="objeval_problem_count")
+      import :: c_size_t
+    end function
     integer(c_size_t) function c_problem_find(name) bind(C, name="objeval_problem_find")
       import :: c_char, c_size_t
       character(kind=c_char), intent(in) :: name(*)
@@ -53,18 +57,18 @@ module objeval
       real(c_float), intent(out) :: values(*)
       integer(c_int), value :: threads
     end function
-    integer(c_int) function c_evaluate_double(problem, points, count, point_stride, value_stride, values, threads) &
+    integer(c_int) function c_evaluate_double(problem, points, count, point_stride, coordinate_stride, values, threads) &
         bind(C, name="objeval_evaluate_double")
       import :: c_double, c_float, c_int, c_size_t
-      integer(c_size_t), value :: problem, count, point_stride, value_stride
+      integer(c_size_t), value :: problem, count, point_stride, coordinate_stride
       real(c_double), intent(in) :: points(*)
       real(c_float), intent(out) :: values(*)
       integer(c_int), value :: threads
     end function
-    integer(c_int) function c_evaluate_doubles(problem, points, count, point_stride, value_stride, values, threads) &
+    integer(c_int) function c_evaluate_doubles(problem, points, count, point_stride, coordinate_stride, values, threads) &
         bind(C, name="objeval_evaluate_doubles")
       import :: c_double, c_int, c_size_t
-      integer(c_size_t), value :: problem, count, point_stride, value_stride
+      integer(c_size_t), value :: problem, count, point_stride, coordinate_stride
       real(c_double), intent(in) :: points(*)
       real(c_double), intent(out) :: values(*)
       integer(c_int), value :: threads
@@ -97,6 +101,24 @@ contains
     if (.not. c_associated(c_problem_at(index))) return
     call c_f_pointer(c_problem_at(index), entry)
     objeval_dimension = int(entry%dimension)
+  end function
+
+  ! How many problems the library's table holds.
+  integer function objeval_problem_count()
+    objeval_problem_count = int(c_problem_count())
+  end function
+
+  ! The name of problem n of the table, 1 to objeval_problem_count(); '' past the last.
+  function objeval_problem_name(n) result(name)
+    integer, intent(in) :: n
+    character(len=:), allocatable :: name
+    type(problem_entry), pointer :: entry
+    integer :: count
+    name = ''
+    count = objeval_problem_count()
+    if (n < 1 .or. n > count) return
+    call c_f_pointer(c_problem_at(int(n - 1, c_size_t)), entry)
+    name = c_text(entry%name)
   end function
 
   function objeval_status_message(status) result(message)

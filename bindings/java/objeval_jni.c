@@ -9,7 +9,7 @@
 
 /* What a batch returns where JNI could not reach an array: its
  * OutOfMemoryError is pending, and reaches the caller. */
-enum { UNREACHABLE = -1 };
+enum { UNREACHABLE = -1 }; /* Native.PENDING: a Java exception is pending */
 
 JNIEXPORT jstring JNICALL Java_objeval_Native_version(JNIEnv* env, jclass native) {
   (void)native;

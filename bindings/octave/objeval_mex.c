@@ -79,7 +79,7 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
   const char* name = objeval_problem_at(problem)->name;
   size_t const dimension = objeval_problem_at(problem)->dimension;
   size_t const rows = (size_t)mxGetM(x), columns = (size_t)mxGetN(x);
-  size_t count = 0, point_stride = 1, value_stride = 1;
+  size_t count = 0, point_stride = 1, coordinate_stride = 1;
   char size[128] = "";
   if (!mxIsNumeric(x) && !mxIsLogical(x))
     fail("objeval:type", "%s: X must be numeric or logical, n-by-%zu (a point per row), got %s", name,
@@ -91,11 +91,11 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
   if (mxGetNumberOfDimensions(x) == 2 && columns == dimension) {
     count = rows; /* a point per row: value k of point p at p + k * rows */
     point_stride = 1;
-    value_stride = rows;
+    coordinate_stride = rows;
   } else if (mxGetNumberOfDimensions(x) == 2 && rows == dimension && columns == 1) {
     count = 1; /* a column vector: one point */
     point_stride = dimension;
-    value_stride = 1;
+    coordinate_stride = 1;
   } else {
     size_text(x, size, sizeof size);
     fail("objeval:shape", "%s: X must be n-by-%zu (a point per row) or a vector of %zu values, got %s", name,
@@ -106,14 +106,14 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
   objeval_status status;
   if (mxIsSingle(x)) {
     float* values = (float*)mxMalloc(count * sizeof(float));
-    status = objeval_evaluate_strided(problem, (const float*)mxGetData(x), count, point_stride, value_stride, values,
+    status = objeval_evaluate_strided(problem, (const float*)mxGetData(x), count, point_stride, coordinate_stride, values,
                                       threads);
     double* out = mxGetPr(result);
     for (size_t n = 0; n < count; ++n) out[n] = values[n];
     mxFree(values);
   } else {
     const double* points = mxIsDouble(x) ? (const double*)mxGetData(x) : widened(x);
-    status = objeval_evaluate_doubles(problem, points, count, point_stride, value_stride, mxGetPr(result), threads);
+    status = objeval_evaluate_doubles(problem, points, count, point_stride, coordinate_stride, mxGetPr(result), threads);
     if (!mxIsDouble(x)) mxFree((void*)points);
   }
   if (status != OBJEVAL_OK) fail("objeval:failed", "%s: %s", name, objeval_status_message(status));

@@ -93,27 +93,30 @@ typedef enum objeval_status {
 
 /* Evaluates `count` points of problem `problem`: points holds count *
  * dimension floats, one point after the other; values receives count floats.
- * Returns OBJEVAL_OK, or a status above, having written nothing. */
+ * Returns OBJEVAL_OK; or a status above: each but OBJEVAL_INTERNAL_ERROR is
+ * found before anything is written, and OBJEVAL_INTERNAL_ERROR may leave
+ * some values written and others not. */
 OBJEVAL_API objeval_status objeval_evaluate(size_t problem, const float* points, size_t count, float* values,
                                             unsigned threads);
 /* The same for points laid out in any order, in float or double: value k
- * of point p is points[p * point_stride + k * value_stride]. Rows of a
- * row-major array (C, NumPy, Java): point_stride = dimension, value_stride
- * = 1. Rows of a column-major count-by-dimension matrix (MATLAB, Octave, R,
- * Fortran's x(n, d)): point_stride = 1, value_stride = count. Each double is
+ * of point p is points[p * point_stride + k * coordinate_stride]. Rows of a
+ * row-major array (C, NumPy, Java): point_stride = dimension,
+ * coordinate_stride = 1. Rows of a column-major count-by-dimension matrix
+ * (MATLAB, Octave, R, Fortran's x(n, d)): point_stride = 1,
+ * coordinate_stride = count. Each double is
  * rounded once, to the nearest float (ties to even). Converted a share at a
  * time on the batch's threads; the values are those of objeval_evaluate. */
 OBJEVAL_API objeval_status objeval_evaluate_strided(size_t problem, const float* points, size_t count,
-                                                    size_t point_stride, size_t value_stride, float* values,
+                                                    size_t point_stride, size_t coordinate_stride, float* values,
                                                     unsigned threads);
 OBJEVAL_API objeval_status objeval_evaluate_double(size_t problem, const double* points, size_t count,
-                                                   size_t point_stride, size_t value_stride, float* values,
+                                                   size_t point_stride, size_t coordinate_stride, float* values,
                                                    unsigned threads);
 /* The same as objeval_evaluate_double, the values written as doubles, each
  * the program's float widened exactly: for callers whose results are
  * doubles (R, MATLAB, Java's double[], Fortran's real64). */
 OBJEVAL_API objeval_status objeval_evaluate_doubles(size_t problem, const double* points, size_t count,
-                                                    size_t point_stride, size_t value_stride, double* values,
+                                                    size_t point_stride, size_t coordinate_stride, double* values,
                                                     unsigned threads);
 /* A status in words: "the count is too large", ...; never NULL. */
 OBJEVAL_API const char* objeval_status_message(objeval_status status);

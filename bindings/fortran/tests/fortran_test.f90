@@ -9,11 +9,16 @@ program fortran_test
   use, intrinsic :: iso_c_binding, only: c_int32_t
   implicit none
   character(len=4096) :: dir
-  integer :: failures = 0
+  integer :: failures = 0, n
 
   call get_command_argument(1, dir)
-  call check('doorcost')
-  call check('quadobj')
+  do n = 1, objeval_problem_count()
+    call check(objeval_problem_name(n))
+  end do
+  n = objeval_problem_count() + 1
+  if (objeval_problem_name(1) /= 'doorcost') failures = failures + 1
+  if (objeval_problem_name(2) /= 'quadobj') failures = failures + 1
+  if (objeval_problem_name(n) /= '') failures = failures + 1
   call search()
   if (failures /= 0) then
     print '(a, i0, a)', 'FAIL: ', failures, ' differences'

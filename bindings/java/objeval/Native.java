@@ -23,6 +23,11 @@ import java.util.Locale;
  * else from {@code java.library.path}.
  */
 final class Native {
+  /** The library's statuses, as objeval.h numbers them (a test holds them to it). */
+  static final int OBJEVAL_OK = 0, OBJEVAL_INTERNAL_ERROR = 4;
+  /** A call that left a Java exception pending, as objeval_jni.c says so. */
+  static final int PENDING = -1;
+
   static final String FILE = System.mapLibraryName("objeval_jni");
   static final String PLATFORM = platform();
 

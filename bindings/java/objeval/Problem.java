@@ -136,11 +136,11 @@ public final class Problem {
     return values;
   }
 
-  /** A library status other than success, as the exception it is; -1: JNI has one pending already. */
+  /** A library status other than success, as the exception it is; PENDING: JNI has one pending already. */
   private void check(int status) {
-    if (status == 0 || status == -1) return;
+    if (status == Native.OBJEVAL_OK || status == Native.PENDING) return;
     String message = name + ": " + Native.statusMessage(status);
-    if (status == 4) throw new IllegalStateException(message);  // the library failed inside
+    if (status == Native.OBJEVAL_INTERNAL_ERROR) throw new IllegalStateException(message);  // the library failed inside
     throw new IllegalArgumentException(message);
   }
 }

@@ -112,9 +112,13 @@ public final class ObjevalTest {
 
   public static void main(String[] args) throws IOException {
     Path corpus = Path.of(args[0]);
+    // Every problem of the table, then the two programs' own shorthands.
+    for (Problem problem : Objeval.problems()) {
+      check(corpus, problem.name(), problem.dimension(), problem::evaluate, problem::evaluate, problem::evaluate);
+      checkDoubles(corpus, problem);
+    }
     check(corpus, "doorcost", Objeval.DOORCOST_DIMENSION, Objeval::doorcost, Objeval::doorcost, Objeval::doorcost);
     check(corpus, "quadobj", Objeval.QUADOBJ_DIMENSION, Objeval::quadobj, Objeval::quadobj, Objeval::quadobj);
-    for (Problem problem : Objeval.problems()) checkDoubles(corpus, problem);
     expectThrows(IllegalArgumentException.class, () -> Objeval.problem("QUADOBJ"));
 
     // A caller's loop, as a local search is: one point at a time.

@@ -39,7 +39,7 @@ def _by_name(name):
     """Unpickles a problem: the one of that name in this process's objeval."""
     import objeval
 
-    return getattr(objeval, name)
+    return objeval.problem(name)
 
 
 class Problem:
@@ -157,14 +157,14 @@ class Problem:
         if points.shape[0] > 1 and points.strides[0] < 0:  # points in reverse: read forward, values reversed
             values = self._in_place(a[::-1], threads)
             return None if values is None else values[::-1].copy()
-        point_stride, value_stride = (s // item for s in points.strides)
-        if value_stride < 0 or any(s % item for s in points.strides):
+        point_stride, coordinate_stride = (s // item for s in points.strides)
+        if coordinate_stride < 0 or any(s % item for s in points.strides):
             return None
         count = points.shape[0]
         values = _np.empty(count, dtype=_np.float32)
         if count:
             call = self._library.objeval_evaluate_double if item == 8 else self._library.objeval_evaluate_strided
-            self._check(call(self._index, points.ctypes.data, count, point_stride, value_stride, values.ctypes.data,
+            self._check(call(self._index, points.ctypes.data, count, point_stride, coordinate_stride, values.ctypes.data,
                              threads if not one else 1))
         return float(values[0]) if one else values
 

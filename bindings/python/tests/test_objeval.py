@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 """The objeval package against the programs: the same values, bit for bit.
 
-OBJEVAL_DOORCOST and OBJEVAL_QUADOBJ name the programs to compare with;
-without them, the comparisons with the programs are skipped."""
+OBJEVAL_<NAME> (OBJEVAL_DOORCOST, ...) names the program of each problem of
+the table to compare with; without it, the comparisons with that program
+are skipped."""
 import os
 import pathlib
 import subprocess
@@ -15,7 +16,7 @@ import objeval
 from objeval import _problem
 
 EXAMPLES = pathlib.Path(__file__).resolve().parents[3] / "examples"
-PROBLEMS = [objeval.doorcost, objeval.quadobj]
+PROBLEMS = list(objeval.problems.values())
 
 
 def program_value(problem, text, work):
@@ -104,6 +105,7 @@ def test_wrong_shapes_and_types_name_the_expected_shape(problem):
 
 
 def test_problems_describe_themselves():
+    assert objeval.doorcost is objeval.problem("doorcost") and objeval.quadobj is objeval.problem("quadobj")
     assert objeval.doorcost.dimension == 240 and objeval.quadobj.dimension == 50
     assert "slot" in objeval.doorcost.description and "x[i]" in objeval.quadobj.description
     assert objeval.doorcost.__doc__ and objeval.__version__

@@ -19,7 +19,7 @@ def bits(values):
     return np.asarray(values, dtype=np.float32).view(np.uint32).tolist()
 
 
-@pytest.mark.parametrize("problem", [objeval.doorcost, objeval.quadobj], ids=lambda p: p.name)
+@pytest.mark.parametrize("problem", list(objeval.problems.values()), ids=lambda p: p.name)
 def test_a_problem_pickles_by_name_and_comes_back_the_same(problem):
     assert pickle.loads(pickle.dumps(problem)) is problem
     assert copy.deepcopy(problem) is problem and copy.copy(problem) is problem

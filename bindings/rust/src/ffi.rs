@@ -37,7 +37,7 @@ extern "C" {
         points: *const c_float,
         count: usize,
         point_stride: usize,
-        value_stride: usize,
+        coordinate_stride: usize,
         values: *mut c_float,
         threads: c_uint,
     ) -> c_int;
@@ -46,7 +46,7 @@ extern "C" {
         points: *const f64,
         count: usize,
         point_stride: usize,
-        value_stride: usize,
+        coordinate_stride: usize,
         values: *mut c_float,
         threads: c_uint,
     ) -> c_int;
@@ -55,7 +55,7 @@ extern "C" {
         points: *const f64,
         count: usize,
         point_stride: usize,
-        value_stride: usize,
+        coordinate_stride: usize,
         values: *mut f64,
         threads: c_uint,
     ) -> c_int;

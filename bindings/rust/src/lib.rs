@@ -43,7 +43,7 @@ use std::os::raw::c_int;
 ///
 /// ```
 /// let names: Vec<&str> = objeval::Problem::all().map(|p| p.name()).collect();
-/// assert_eq!(names, ["doorcost", "quadobj"]);
+/// assert_eq!(names[..2], ["doorcost", "quadobj"]);
 /// ```
 #[derive(Clone, Copy, Debug, PartialEq, Eq)]
 pub struct Problem {
@@ -90,7 +90,7 @@ impl Problem {
     /// Every problem of the library's table, in its order.
     ///
     /// ```
-    /// assert_eq!(objeval::Problem::all().count(), 2);
+    /// assert!(objeval::Problem::all().any(|p| p.name() == "quadobj"));
     /// ```
     pub fn all() -> impl Iterator<Item = Problem> {
         // SAFETY: no argument.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The batch function of an evaluator: blocks of points in vector lanes, one
-// version per instruction set, shared between threads.
+// A batch in blocks of points in vector lanes: where its points come from
+// (rows of floats or doubles, columns of doubles), each block filled while
+// the one before it is summed.
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
@@ -8,13 +9,11 @@
 #include "simd/multiversion.hpp"
 #include "simd/prefetch.hpp"
 #include "simd/transpose.hpp"
-#include "threads/shares.hpp"
+#include "threads/kept_buffers.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <memory>
-#include <new>
 #include <type_traits>
 
 namespace objeval {
@@ -175,18 +174,6 @@ OBJEVAL_INLINE void evaluate_each(Source const& source, std::size_t count, float
   }
 }
 
-// A thread's blocks for one batch version, kept between its calls. Allocated
-// afresh, a pair of blocks (up to 120 KB) may go back to the system at every
-// free and be faulted in again at the next call: objeval-eval, which makes a
-// batch call for every 90 points or so, took 1.75 times as long so on 10,000
-// doorcost points. Null where there is no memory for them.
-template <class Blocks>
-Blocks* thread_blocks() noexcept {
-  thread_local std::unique_ptr<Blocks> kept;
-  if (!kept) kept.reset(new (std::nothrow) Blocks);  // not zeroed: every lane is filled before it is read
-  return kept.get();
-}
-
 // Evaluates `count` points of N floats each, a block of Lane::width points at
 // a time: `sum` maps a block's N lanes to one lane of results, and each
 // result is narrowed to float. Two blocks live on the heap, the one summed
@@ -197,7 +184,8 @@ OBJEVAL_INLINE void evaluate_blocks(Source const& source, std::size_t count, flo
   using T = typename Lane::value_type;
   using slots = std::array<Lane, N>;
   constexpr std::size_t width = Lane::width;
-  auto* const blocks = thread_blocks<std::array<slots, 2>>();
+  // A thread's pair of blocks (up to 120 KB), kept between its calls.
+  auto* const blocks = kept_buffers::of_this_thread().get<std::array<slots, 2>>();
   if (blocks == nullptr) return evaluate_each<N, T>(source, count, results, sum);
   auto const size_at = [count](std::size_t first) { return count - first < width ? count - first : width; };
   prefetch_hint const hint = batch_prefetch_hint();
@@ -214,79 +202,5 @@ OBJEVAL_INLINE void evaluate_blocks(Source const& source, std::size_t count, flo
     for (std::size_t p = 0; p < size_at(first); ++p) results[first + p] = canonical(static_cast<float>(values[p]));
   }
 }
-
-// One version per instruction set, each with Registers registers of its own
-// width a block: as many independent sums in flight in each. Sum is a
-// captureless generic lambda type mapping the N lanes of a block to its
-// results.
-template <std::size_t N, class T, std::size_t Registers, class Sum>
-class batch_versions {
- public:
-  // Points are shared between `threads` threads, as thread_count() lowers them.
-  static void evaluate(float const* points, std::size_t count, float* results, unsigned threads) {
-    for_each_share(count, threads, 64, [points, results](std::size_t first, std::size_t size) {
-      rows_(points + first * N, size, results + first);
-    });
-  }
-  // The same for the rows of a column-major matrix of doubles: row r of
-  // column n at columns[n * stride + r].
-  static void evaluate_columns(double const* columns, std::size_t stride, std::size_t count, float* results,
-                               unsigned threads) {
-    constexpr std::size_t cache_set_period = std::size_t{1} << 16;
-    bool const colliding = stride * sizeof(double) % cache_set_period == 0;
-    for_each_share(count, threads, 64, [columns, stride, colliding, results](std::size_t first, std::size_t size) {
-      columns_(double_source{columns + first, stride, colliding}, size, results + first);
-    });
-  }
-  // The same for rows of doubles: point p at points[p * stride], its values
-  // side by side.
-  static void evaluate_double_rows(double const* points, std::size_t stride, std::size_t count, float* results,
-                                   unsigned threads) {
-    for_each_share(count, threads, 64, [points, stride, results](std::size_t first, std::size_t size) {
-      double_rows_(double_rows_source{points + first * stride, stride}, size, results + first);
-    });
-  }
-
- private:
-  template <std::size_t Bytes>
-  using lane = lanes<T, Registers, Bytes>;
-  struct double_rows_source {
-    double const* points;
-    std::size_t stride;
-  };
-  template <std::size_t Bytes>
-  OBJEVAL_INLINE static void double_rows_of(double_rows_source source, std::size_t count, float* results) {
-    evaluate_blocks<N, lane<Bytes>>(point_rows<N, lane<Bytes>, double>{source.points, source.stride}, count, results,
-                                    Sum{});
-  }
-  OBJEVAL_TARGET_V4 static void double_rows_v4(double_rows_source p, std::size_t c, float* r) { double_rows_of<64>(p, c, r); }
-  OBJEVAL_TARGET_V3 static void double_rows_v3(double_rows_source p, std::size_t c, float* r) { double_rows_of<32>(p, c, r); }
-  static void double_rows_baseline(double_rows_source p, std::size_t c, float* r) { double_rows_of<16>(p, c, r); }
-  static inline constinit versioned<void(double_rows_source, std::size_t, float*)> double_rows_{
-      double_rows_v4, double_rows_v3, double_rows_baseline};
-  template <std::size_t Bytes>
-  OBJEVAL_INLINE static void rows(float const* points, std::size_t count, float* results) {
-    evaluate_blocks<N, lane<Bytes>>(point_rows<N, lane<Bytes>, float>{points, N}, count, results, Sum{});
-  }
-  struct double_source {
-    double const* columns;
-    std::size_t stride;
-    bool colliding;
-  };
-  template <std::size_t Bytes>
-  OBJEVAL_INLINE static void columns(double_source source, std::size_t count, float* results) {
-    evaluate_blocks<N, lane<Bytes>>(double_columns<N, lane<Bytes>>{source.columns, source.stride, source.colliding},
-                                    count, results, Sum{});
-  }
-  OBJEVAL_TARGET_V4 static void rows_v4(float const* p, std::size_t c, float* r) { rows<64>(p, c, r); }
-  OBJEVAL_TARGET_V3 static void rows_v3(float const* p, std::size_t c, float* r) { rows<32>(p, c, r); }
-  static void rows_baseline(float const* p, std::size_t c, float* r) { rows<16>(p, c, r); }
-  OBJEVAL_TARGET_V4 static void columns_v4(double_source p, std::size_t c, float* r) { columns<64>(p, c, r); }
-  OBJEVAL_TARGET_V3 static void columns_v3(double_source p, std::size_t c, float* r) { columns<32>(p, c, r); }
-  static void columns_baseline(double_source p, std::size_t c, float* r) { columns<16>(p, c, r); }
-  static inline constinit versioned<void(float const*, std::size_t, float*)> rows_{rows_v4, rows_v3, rows_baseline};
-  static inline constinit versioned<void(double_source, std::size_t, float*)> columns_{columns_v4, columns_v3,
-                                                                                        columns_baseline};
-};
 
 }  // namespace objeval

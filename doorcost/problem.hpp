@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The defining order of the cost sum, written once for any lane type: a float,
-// or lanes of floats that carry one assignment each.
+// The door assignment problem: its name, its point, and the defining order
+// of its cost sum, written once for any lane type: a float, or lanes of
+// floats that carry one assignment each.
 #pragma once
 
 #include "doorcost/flow_table.hpp"
@@ -98,3 +99,26 @@ OBJEVAL_INLINE Lane sum_terms(Lane const* slots, Step const& step = {}) {
 }
 
 }  // namespace objeval::doorcost::detail
+
+namespace objeval::doorcost {
+
+struct problem {
+  static constexpr char name[] = "doorcost";
+  static constexpr std::size_t dimension = 2 * trucks * doors;
+  static constexpr char description[] =
+      "Cost of a door assignment at a freight terminal: slot i*8+k places inbound truck i (0..14) at inbound "
+      "door k (0..7), slot 120+j*8+l outbound truck j at outbound door l; the cost is the sum of "
+      "flow(i, j) * (8 + |k - l|) * x[i][k] * y[j][l], summed in float.";
+  using lane_type = float;
+  // Four registers of sums a block hide the latency of a fused multiply-add
+  // behind the others' work; more leave too few registers for the products
+  // that doors at the same distance share.
+  static constexpr std::size_t registers = 4;
+
+  template <class Lane, class Step = objeval::ignore_steps>
+  OBJEVAL_INLINE static Lane sum(Lane const* slots, Step const& step = {}) {
+    return detail::sum_terms(slots, step);
+  }
+};
+
+}  // namespace objeval::doorcost

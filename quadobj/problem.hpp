@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The defining order of the objective's sum, written once for any lane type:
-// a double, or a vector of doubles that carries one point per lane.
+// The quadratic objective: its name, its point, and the defining order of
+// its sum, written once for any lane type: a double, or a vector of doubles
+// that carries one point per lane.
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
-#include "simd/multiversion.hpp"
-#include "simd/prefetch.hpp"
 #include "quadobj/linear_coefficients.hpp"
 #include "quadobj/pair_coefficients.hpp"
+#include "simd/multiversion.hpp"
+#include "simd/prefetch.hpp"
 
 #include <cmath>
 #include <cstddef>
@@ -38,3 +39,25 @@ OBJEVAL_INLINE Lane sum_terms(Lane const* x, Step const& step = {}) {
 }
 
 }  // namespace objeval::quadobj::detail
+
+namespace objeval::quadobj {
+
+struct problem {
+  static constexpr char name[] = "quadobj";
+  static constexpr std::size_t dimension = detail::variables;
+  static constexpr char description[] =
+      "A fixed quadratic function of 50 variables, slot i is x[i]: the sum over i != j of Q[i][j]*x[i]*x[j] "
+      "plus the sum of c[i]*x[i], computed in double and rounded to float.";
+  using lane_type = double;
+  // Six registers of sums a block: more chains in flight than the latency of
+  // a fused multiply-add asks for, and the block's 50 slots still fit the
+  // first-level cache.
+  static constexpr std::size_t registers = 6;
+
+  template <class Lane, class Step = objeval::ignore_steps>
+  OBJEVAL_INLINE static Lane sum(Lane const* x, Step const& step = {}) {
+    return detail::sum_terms(x, step);
+  }
+};
+
+}  // namespace objeval::quadobj

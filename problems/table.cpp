@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#include "problems/table.hpp"
+
+#include "problem_list.hpp"
+#include "simd/batch_calls.hpp"
+
+#include <objeval/evaluate.hpp>
+
+#include <array>
+#include <cstring>
+
+namespace objeval {
+namespace {
+
+template <class Problem>
+constexpr problem_entry entry() {
+  static_assert(Problem::dimension > 0 && Problem::dimension <= largest_dimension);
+  return {{Problem::name, Problem::dimension, Problem::description},
+          &evaluate_point<Problem>,
+          &evaluate_batch<Problem>,
+          &evaluate_columns<Problem>,
+          &evaluate_double_rows<Problem>};
+}
+
+template <class... Problem>
+constexpr std::array<problem_entry, sizeof...(Problem)> table_of() {
+  return {entry<Problem>()...};
+}
+
+constexpr auto table = table_of<OBJEVAL_PROBLEM_DESCRIPTORS>();
+
+}  // namespace
+
+constinit std::span<problem_entry const> const problems{table};
+
+problem_entry const* find_problem(char const* name) noexcept {
+  if (name != nullptr)
+    for (problem_entry const& p : problems)
+      if (std::strcmp(p.info.name, name) == 0) return &p;
+  return nullptr;
+}
+
+}  // namespace objeval

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// A problem's batch calls: each shares its points between threads and runs
+// the reader this CPU takes (simd/batch_readers.hpp) on each share.
+#pragma once
+
+#include "simd/batch_readers.hpp"
+#include "threads/shares.hpp"
+
+#include <cstddef>
+
+namespace objeval {
+
+// Each call evaluates `count` points into results[0 .. count), bit for bit
+// as the one-point function, on `threads` threads (as thread_count() lowers
+// them): the results never depend on the count.
+
+// Rows of floats, a point after a point.
+template <class Problem>
+void evaluate_batch(float const* points, std::size_t count, float* results, unsigned threads) {
+  for_each_share(count, threads, 64, [points, results](std::size_t first, std::size_t size) {
+    batch_reader<Problem>::rows(points + first * Problem::dimension, size, results + first);
+  });
+}
+
+template <class Problem>
+void evaluate_columns(double const* columns, std::size_t stride, std::size_t count, float* results,
+                      unsigned threads) {
+  constexpr std::size_t cache_set_period = std::size_t{1} << 16;
+  bool const colliding = stride * sizeof(double) % cache_set_period == 0;
+  for_each_share(count, threads, 64, [columns, stride, colliding, results](std::size_t first, std::size_t size) {
+    batch_reader<Problem>::columns({columns + first, stride, colliding}, size, results + first);
+  });
+}
+
+template <class Problem>
+void evaluate_double_rows(double const* points, std::size_t stride, std::size_t count, float* results,
+                          unsigned threads) {
+  for_each_share(count, threads, 64, [points, stride, results](std::size_t first, std::size_t size) {
+    batch_reader<Problem>::double_rows({points + first * stride, stride}, size, results + first);
+  });
+}
+
+}  // namespace objeval
