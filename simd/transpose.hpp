@@ -37,16 +37,24 @@ OBJEVAL_INLINE T rounded_to_float(In x) {
 }
 
 // P doubles at `in` into a register of P values, each rounded once to float
-// (and widened again where the register holds doubles).
+// (and widened again where the register holds doubles). Two doubles at a
+// time, GCC 12 at -O3 made the rounding and the widening one plain copy,
+// (double)(float)x as x (quadobj's columns of doubles on a CPU without
+// AVX2, an ulp or so off): those go one at a time, each rounding held.
 template <class Reg>
 OBJEVAL_INLINE void narrow_to_float(double const* in, Reg& out) {
   constexpr std::size_t count = sizeof(Reg) / sizeof out[0];
-  typedef float floats __attribute__((vector_size(count * sizeof(float))));
-  float each[count];
-  for (std::size_t k = 0; k < count; ++k) each[k] = static_cast<float>(in[k]);
-  floats rounded;
-  std::memcpy(&rounded, each, sizeof rounded);
-  out = __builtin_convertvector(rounded, Reg);
+  using T = std::remove_cvref_t<decltype(out[0])>;
+  if constexpr (count == 2 && std::is_same_v<T, double>) {
+    out = Reg{rounded_to_float<T>(in[0]), rounded_to_float<T>(in[1])};
+  } else {
+    typedef float floats __attribute__((vector_size(count * sizeof(float))));
+    float each[count];
+    for (std::size_t k = 0; k < count; ++k) each[k] = static_cast<float>(in[k]);
+    floats rounded;
+    std::memcpy(&rounded, each, sizeof rounded);
+    out = __builtin_convertvector(rounded, Reg);
+  }
 }
 
 namespace detail {

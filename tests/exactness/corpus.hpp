@@ -3,10 +3,12 @@
 // nearly cancel, where any change in rounding shows.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace exactness {
@@ -42,58 +44,59 @@ inline constexpr std::array<std::uint32_t, 16> special_bits{
     0x3f800000,                                      // 1
 };
 
-template <std::size_t N>
-using point = std::array<float, N>;
+// A point after a point, `dimension` floats each.
+struct corpus {
+  std::size_t dimension;
+  std::vector<float> values;
+  std::size_t count() const { return values.size() / dimension; }
+  void add(std::vector<float> const& point) { values.insert(values.end(), point.begin(), point.end()); }
+};
 
-template <std::size_t N>
-void add_common(std::vector<point<N>>& corpus, std::uint64_t seed, int wide_range) {
+inline void add_common(corpus& c, std::uint64_t seed, int wide_range) {
+  std::size_t const n = c.dimension;
   bits_source source(seed);
-  point<N> p;
-  for (int n = 0; n < 160; ++n) {
+  std::vector<float> p(n);
+  for (int k = 0; k < 160; ++k) {
     for (float& v : p) v = source.mixed();
-    corpus.push_back(p);
+    c.add(p);
   }
-  for (int n = 0; n < 100; ++n) {
+  for (int k = 0; k < 100; ++k) {
     for (float& v : p) v = source.wide(wide_range);
-    corpus.push_back(p);
+    c.add(p);
   }
-  for (int n = 0; n < 40; ++n) {
+  for (int k = 0; k < 40; ++k) {
     for (float& v : p) v = static_cast<float>(source.below(2));
-    corpus.push_back(p);
+    c.add(p);
   }
-  for (int n = 0; n < 100; ++n) {
+  for (int k = 0; k < 100; ++k) {
     for (float& v : p) v = source.mixed();
-    std::size_t const specials = 1 + source.below(N / 8);
+    std::size_t const specials = 1 + source.below(n / 8 > 0 ? n / 8 : 1);
     for (std::size_t s = 0; s < specials; ++s)
-      p[source.below(N)] = std::bit_cast<float>(special_bits[source.below(special_bits.size())]);
-    corpus.push_back(p);
+      p[source.below(n)] = std::bit_cast<float>(special_bits[source.below(special_bits.size())]);
+    c.add(p);
   }
   for (std::uint32_t bits : special_bits) {
-    p.fill(std::bit_cast<float>(bits));
-    corpus.push_back(p);
+    std::fill(p.begin(), p.end(), std::bit_cast<float>(bits));
+    c.add(p);
   }
 }
 
-inline std::vector<point<240>> doorcost_corpus() {
-  std::vector<point<240>> corpus;
-  add_common<240>(corpus, 1, 40);
+// Each truck at one door, and an assignment whose terms are all -0.
+inline void add_doorcost(corpus& c) {
   bits_source source(2);
-  for (int n = 0; n < 100; ++n) {  // each truck at one door
-    point<240> p{};
+  for (int n = 0; n < 100; ++n) {
+    std::vector<float> p(240);
     for (std::size_t truck = 0; truck < 30; ++truck) p[truck * 8 + source.below(8)] = 1.0f;
-    corpus.push_back(p);
+    c.add(p);
   }
-  point<240> signed_zero{};
+  std::vector<float> signed_zero(240);
   for (std::size_t n = 0; n < 120; ++n) signed_zero[n] = -0.0f;
-  corpus.push_back(signed_zero);
-  return corpus;
+  c.add(signed_zero);
 }
 
-inline std::vector<point<50>> quadobj_corpus() {
-  std::vector<point<50>> corpus;
-  add_common<50>(corpus, 3, 20);
-  // Points near a root of f in one coordinate: terms of order 1e10 cancel,
-  // and each step of the root shows in the result's low digits.
+// Points near a root of f in one coordinate: terms of order 1e10 cancel,
+// and each step of the root shows in the result's low digits.
+inline void add_quadobj(corpus& c) {
   struct near_root {
     std::uint32_t seed;
     std::size_t large_at;
@@ -105,7 +108,7 @@ inline std::vector<point<50>> quadobj_corpus() {
                             near_root{1551, 1, 0x1.4147aep+27f, 10, -0x1.c8101ap+2f},
                             near_root{2217, 17, 0x1.d5c29p+27f, 22, -0x1.b24af4p+3f}}) {
     std::uint32_t state = r.seed;  // the tests' xorshift stream
-    point<50> p;
+    std::vector<float> p(50);
     for (float& v : p) {
       state ^= state << 13;
       state ^= state >> 17;
@@ -115,10 +118,27 @@ inline std::vector<point<50>> quadobj_corpus() {
     p[r.large_at] = r.large;
     for (int step = -40; step <= 40; ++step) {
       p[r.root_at] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(r.root) + static_cast<std::uint32_t>(step));
-      corpus.push_back(p);
+      c.add(p);
     }
   }
-  return corpus;
+}
+
+// The corpus of the problem `name`: the common part for any problem, and
+// for the two programs' problems the points that try them hardest.
+inline corpus corpus_for(std::string_view name, std::size_t dimension) {
+  corpus c{dimension, {}};
+  if (name == "doorcost") {
+    add_common(c, 1, 40);
+    add_doorcost(c);
+  } else if (name == "quadobj") {
+    add_common(c, 3, 20);
+    add_quadobj(c);
+  } else {
+    std::uint64_t seed = 1469598103934665603ULL;  // FNV-1a of the name
+    for (char const ch : name) seed = (seed ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
+    add_common(c, seed, 20);
+  }
+  return c;
 }
 
 }  // namespace exactness
