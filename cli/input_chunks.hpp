@@ -25,7 +25,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace points_cli {
+namespace objeval::points_cli {
 
 // No line may be longer: past it, a line is refused rather than read into
 // ever more memory.
@@ -206,4 +206,4 @@ inline void read_chunk(input_source& in, std::string_view carried, std::size_t b
   if (into.complete == 0 && into.size > longest_line) into.too_long = true;
 }
 
-}  // namespace points_cli
+}  // namespace objeval::points_cli

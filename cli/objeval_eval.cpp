@@ -77,13 +77,13 @@ std::optional<unsigned> parse_count(std::string_view text) {
 std::atomic<int> write_error{0};
 
 void print_values(std::span<float const> values, bool round_trip) {
-  char text[value_files::fixed_text_capacity + 1];
+  char text[objeval::value_files::fixed_text_capacity + 1];
   for (float const value : values) {
     bool written;
     if (round_trip) {
       written = std::printf("%.9g\n", static_cast<double>(value)) > 0;
     } else {
-      std::size_t const length = value_files::print_fixed(value, text);
+      std::size_t const length = objeval::value_files::print_fixed(value, text);
       text[length] = '\n';
       written = std::fwrite(text, 1, length + 1, stdout) == length + 1;
     }
@@ -125,9 +125,9 @@ struct piece {
       std::string_view const line = text.substr(start, end - start);
       ++lines;
       start = end + 1;
-      if (!points_cli::is_point_line(line)) continue;
+      if (!objeval::points_cli::is_point_line(line)) continue;
       points.resize(points.size() + dimension);
-      error = points_cli::read_point(line, std::span<float>(points).last(dimension));
+      error = objeval::points_cli::read_point(line, std::span<float>(points).last(dimension));
       if (!error.empty()) {
         points.resize(points.size() - dimension);
         break;
@@ -143,7 +143,7 @@ struct piece {
 
 // A chunk of input and what became of it.
 struct chunk {
-  points_cli::input_chunk input;
+  objeval::points_cli::input_chunk input;
   std::size_t skipped_lines = 0;  // before the first piece: a header and the comments before it
   std::vector<piece> pieces;
   std::size_t used = 0;  // pieces of this chunk
@@ -191,7 +191,7 @@ std::optional<std::size_t> after_header(std::string_view text, std::size_t& line
   for (std::size_t start = 0; start < text.size(); ++lines) {
     std::size_t end = text.find('\n', start);
     end = end == std::string_view::npos ? text.size() : end + 1;
-    if (points_cli::is_point_line(text.substr(start, end - start))) {
+    if (objeval::points_cli::is_point_line(text.substr(start, end - start))) {
       ++lines;
       return end;
     }
@@ -284,7 +284,7 @@ int main(int argc, char** argv) {
   if (chosen == nullptr)
     return fail_usage("no such problem " + quoted(arguments[0]) + "; the problems are " + problem_names());
 
-  points_cli::input_source in{0, "standard input"};
+  objeval::points_cli::input_source in{0, "standard input"};
   if (arguments.size() == 2 && arguments[1] != "-") {
     in.name = std::string(arguments[1]);
     in.fd = ::open(in.name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
   chunk* current = &chunks[0];
   chunk* other = &chunks[1];
   for (chunk& c : chunks) c.input.reserve(chunk_bytes);  // faulted in once, not at each size
-  points_cli::read_chunk(in, {}, first_chunk_bytes, true, false, current->input);
+  objeval::points_cli::read_chunk(in, {}, first_chunk_bytes, true, false, current->input);
   std::size_t next_bytes = first_chunk_bytes;
   std::size_t line_number = 0;  // lines before the current chunk
   bool header_pending = header, printing = false;
@@ -328,7 +328,7 @@ int main(int argc, char** argv) {
     }
     current->split(begin, piece_bytes);
 
-    points_cli::input_chunk const& input = current->input;
+    objeval::points_cli::input_chunk const& input = current->input;
     bool const read_ahead = !input.last && !input.paused && !input.too_long;
     next_bytes = std::min(2 * next_bytes, chunk_bytes);
     std::size_t const tasks = 2 + current->used;  // reading, printing, then each piece
@@ -337,7 +337,7 @@ int main(int argc, char** argv) {
     objeval::run_together(std::min<std::size_t>(threads, busy), [&] {
       for (std::size_t task; (task = next_task.fetch_add(1, std::memory_order_relaxed)) < tasks;) {
         if (task == 0 && read_ahead) {
-          points_cli::read_chunk(in, current->input.rest(), next_bytes, false, true, other->input);
+          objeval::points_cli::read_chunk(in, current->input.rest(), next_bytes, false, true, other->input);
         } else if (task == 1 && printing) {
           other->print(round_trip);
         } else if (task >= 2) {
@@ -361,7 +361,7 @@ int main(int argc, char** argv) {
         break;
       }
       if (input.last) break;
-      points_cli::read_chunk(in, input.rest(), next_bytes, true, false, other->input);
+      objeval::points_cli::read_chunk(in, input.rest(), next_bytes, true, false, other->input);
       printing = false;
     } else {
       line_number += current->lines();

@@ -21,9 +21,9 @@
 #include <string_view>
 #include <system_error>
 
-namespace points_cli {
+namespace objeval::points_cli {
 
-using value_files::detail::is_space;  // the C locale's white space
+using objeval::value_files::detail::is_space;  // the C locale's white space
 
 inline bool is_point_line(std::string_view line) noexcept {
   std::size_t at = 0;
@@ -185,7 +185,7 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
       if (stop != nullptr && ends_field(stop, end)) {
         at = stop;
         read = true;
-      } else if (auto const [after, error] = value_files::decimal_to_float(at, end, value);
+      } else if (auto const [after, error] = objeval::value_files::decimal_to_float(at, end, value);
                  error == std::errc() && ends_field(after, end)) {
         at = after;
         read = true;
@@ -194,8 +194,8 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
     if (!read) {
       char const* field_end = at;
       while (!ends_field(field_end, end)) ++field_end;
-      value_files::memory_bytes bytes(at, static_cast<std::size_t>(field_end - at));
-      bool const number = value_files::scan_float(bytes, value);
+      objeval::value_files::memory_bytes bytes(at, static_cast<std::size_t>(field_end - at));
+      bool const number = objeval::value_files::scan_float(bytes, value);
       std::string_view const rest(at + bytes.taken(), static_cast<std::size_t>(field_end - at) - bytes.taken());
       if (!number || !(rest.empty() || (std::isnan(value) && is_nan_payload(rest))))
         return "field " + std::to_string(count + 1) + " is not a number: " +
@@ -211,4 +211,4 @@ inline std::string read_point(std::string_view line, std::span<float> point) {
   return {};
 }
 
-}  // namespace points_cli
+}  // namespace objeval::points_cli

@@ -15,7 +15,7 @@
 #include <charconv>
 #endif
 
-namespace value_files {
+namespace objeval::value_files {
 
 struct decimal_result {
   char const* end;  // where the number ends
@@ -64,4 +64,4 @@ inline decimal_result decimal_to_float(char const* first, char const* last, floa
   return {end, std::errc()};
 }
 
-}  // namespace value_files
+}  // namespace objeval::value_files

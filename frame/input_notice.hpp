@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-namespace value_files {
+namespace objeval::value_files {
 
 class input_notice {
  public:
@@ -83,4 +83,4 @@ class input_notice {
   char text_[shown_bytes] = {};
 };
 
-}  // namespace value_files
+}  // namespace objeval::value_files

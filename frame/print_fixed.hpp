@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace value_files {
+namespace objeval::value_files {
 
 // The longest text: "-" and 39 integer digits of the largest float, ".000000".
 inline constexpr std::size_t fixed_text_capacity = 48;
@@ -92,4 +92,4 @@ inline std::size_t print_fixed(float value, char* out) noexcept {
   return static_cast<std::size_t>(p + 6 - out);
 }
 
-}  // namespace value_files
+}  // namespace objeval::value_files

@@ -2,7 +2,7 @@
 // What a run of either frame reads, writes and reports.
 #pragma once
 
-namespace value_files {
+namespace objeval::value_files {
 
 inline constexpr char input_name[] = "input.txt";
 inline constexpr char output_name[] = "output.txt";
@@ -14,4 +14,4 @@ inline constexpr char write_failure[] = "Can not write the output file!!!";
 inline constexpr int success_status = 0;
 inline constexpr int failure_status = 1;
 
-}  // namespace value_files
+}  // namespace objeval::value_files

@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace value_files {
+namespace objeval::value_files {
 
 // Bytes come from a Source with `int get()` (a byte, or -1 at the end) and
 // `void unget()`, which puts back the byte the last get() returned.
@@ -243,4 +243,4 @@ class memory_bytes {
   char const* end_;
 };
 
-}  // namespace value_files
+}  // namespace objeval::value_files

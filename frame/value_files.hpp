@@ -21,7 +21,7 @@
 #define OBJEVAL_WRITE_IN_PLACE 1
 #endif
 
-namespace value_files {
+namespace objeval::value_files {
 
 // What stands at the stream's place, for a notice, without taking it: where
 // the stream cannot seek back (a pipe), nothing is shown.
@@ -136,4 +136,4 @@ int run(Evaluator evaluate) noexcept {
   return success_status;
 }
 
-}  // namespace value_files
+}  // namespace objeval::value_files

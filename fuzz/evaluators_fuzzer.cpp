@@ -26,7 +26,7 @@ std::array<float, 240> values_from(std::uint8_t const* data, std::size_t size) {
   std::vector<char> text(data, data + size);
   text.push_back('\0');
   if (std::FILE* in = fmemopen(text.data(), text.size(), "r")) {
-    value_files::read_values<240>(in, values);
+    objeval::value_files::read_values<240>(in, values);
     std::fclose(in);
   }
   return values;

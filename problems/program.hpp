@@ -12,7 +12,7 @@ namespace objeval {
 
 template <class Problem>
 int run_program() noexcept {
-  return value_files::run<Problem::dimension>([](std::span<float const, Problem::dimension> point) noexcept {
+  return objeval::value_files::run<Problem::dimension>([](std::span<float const, Problem::dimension> point) noexcept {
     return evaluate_point<Problem>(point.data());
   });
 }

@@ -25,12 +25,19 @@ namespace {
 
 constexpr std::size_t no_refusal = SIZE_MAX;
 std::atomic<std::size_t> refused_from{no_refusal};  // the smallest size refused
+std::atomic<long> live_allocations{0};
 
 void* allocate(std::size_t size, std::size_t alignment) noexcept {
   if (size >= refused_from.load(std::memory_order_relaxed)) return nullptr;
   alignment = alignment < sizeof(void*) ? sizeof(void*) : alignment;
   void* p = nullptr;
-  return posix_memalign(&p, alignment, size != 0 ? size : 1) == 0 ? p : nullptr;
+  if (posix_memalign(&p, alignment, size != 0 ? size : 1) != 0) return nullptr;
+  ++live_allocations;
+  return p;
+}
+void release(void* p) noexcept {
+  if (p != nullptr) --live_allocations;
+  std::free(p);
 }
 void* allocate_or_throw(std::size_t size, std::size_t alignment) {
   if (void* const p = allocate(size, alignment)) return p;
@@ -55,10 +62,10 @@ void* operator new(std::size_t size, std::nothrow_t const&) noexcept {
 void* operator new(std::size_t size, std::align_val_t a, std::nothrow_t const&) noexcept {
   return allocate(size, std::size_t(a));
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
 
 namespace {
 
@@ -125,6 +132,22 @@ TEST(BatchOutOfMemory, DoublesInEveryLayoutStillGetTheirBits) {
       }
     }
   }
+}
+
+// A host's thread keeps its batch buffers from one batch to the next, until
+// it lets them go: objeval_release_threads frees the calling thread's, and
+// the next batch makes them again.
+TEST(BatchOutOfMemory, ReleasingThreadsFreesTheCallersBuffers) {
+  objeval_release_threads();
+  std::vector<float> points(100 * OBJEVAL_QUADOBJ_DIMENSION, 0.5f), values(100), again(100);
+  long const before = live_allocations;
+  ASSERT_EQ(objeval_evaluate(OBJEVAL_QUADOBJ, points.data(), 100, values.data(), 1), OBJEVAL_OK);
+  EXPECT_GT(live_allocations, before);  // its blocks, kept
+  objeval_release_threads();
+  EXPECT_EQ(live_allocations, before);
+  ASSERT_EQ(objeval_evaluate(OBJEVAL_QUADOBJ, points.data(), 100, again.data(), 1), OBJEVAL_OK);
+  EXPECT_EQ(again, values);
+  objeval_release_threads();
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ template <std::size_t N>
 std::array<float, N> read_text(std::string text, bool* ok = nullptr) {
   std::array<float, N> slots{};
   std::FILE* in = fmemopen(text.data(), text.size(), "r");
-  bool const read_ok = value_files::read_values<N>(in, slots);
+  bool const read_ok = objeval::value_files::read_values<N>(in, slots);
   std::fclose(in);
   if (ok != nullptr) *ok = read_ok;
   return slots;
@@ -26,7 +26,7 @@ std::array<float, N> read_text(std::string text, bool* ok = nullptr) {
 std::string written(float value) {
   char buffer[64] = {};
   std::FILE* out = fmemopen(buffer, sizeof buffer, "w");
-  EXPECT_TRUE(value_files::write_value(out, value));
+  EXPECT_TRUE(objeval::value_files::write_value(out, value));
   std::fclose(out);
   return buffer;
 }
@@ -77,7 +77,7 @@ TEST(ValueFilesRead, ReadsExactlyNAndLeavesTheRest) {
   std::string text = "1 2 3 4";
   std::array<float, 2> slots{};
   std::FILE* in = fmemopen(text.data(), text.size(), "r");
-  ASSERT_TRUE(value_files::read_values<2>(in, slots));
+  ASSERT_TRUE(objeval::value_files::read_values<2>(in, slots));
   float next = 0;
   EXPECT_EQ(std::fscanf(in, "%f", &next), 1);
   EXPECT_EQ(next, 3.0f);

@@ -183,9 +183,9 @@ TEST(ObjevalEval, ShortDecimalsReadAsTheProgramsReadThem) {
   }
   for (std::string const& text : texts) {
     float fast = 0, reference = 0;
-    ASSERT_EQ(points_cli::read_point(text, std::span<float>(&fast, 1)), "") << text;
-    value_files::memory_bytes bytes(text.data(), text.size());
-    ASSERT_TRUE(value_files::scan_float(bytes, reference));
+    ASSERT_EQ(objeval::points_cli::read_point(text, std::span<float>(&fast, 1)), "") << text;
+    objeval::value_files::memory_bytes bytes(text.data(), text.size());
+    ASSERT_TRUE(objeval::value_files::scan_float(bytes, reference));
     ASSERT_EQ(std::bit_cast<std::uint32_t>(fast), std::bit_cast<std::uint32_t>(reference)) << text;
   }
 }
@@ -350,9 +350,9 @@ TEST(ObjevalEval, AFirstLineWrittenSlowlyIsReadInOneChunk) {
     }
     close(ends[1]);
   });
-  points_cli::input_source in{ends[0], "a pipe"};
-  points_cli::input_chunk chunk;
-  points_cli::read_chunk(in, {}, std::size_t{1} << 18, true, false, chunk);
+  objeval::points_cli::input_source in{ends[0], "a pipe"};
+  objeval::points_cli::input_chunk chunk;
+  objeval::points_cli::read_chunk(in, {}, std::size_t{1} << 18, true, false, chunk);
   for (char rest[1 << 16]; read(ends[0], rest, sizeof rest) > 0;) {
   }
   writer.join();

@@ -18,8 +18,8 @@ namespace {
   float const value = std::bit_cast<float>(bits);
   char expected[64];
   std::snprintf(expected, sizeof expected, "%f", static_cast<double>(value));
-  char text[value_files::fixed_text_capacity];
-  std::string const actual(text, value_files::print_fixed(value, text));
+  char text[objeval::value_files::fixed_text_capacity];
+  std::string const actual(text, objeval::value_files::print_fixed(value, text));
   if (actual == expected) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << std::hexfloat << value << " (bits " << std::hex << bits << "): \"" << actual
                                        << "\", printf \"" << expected << "\"";

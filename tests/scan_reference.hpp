@@ -52,10 +52,10 @@ inline std::string difference(scan_outcome const& frame, scan_outcome const& c_l
 
 inline scan_outcome scan_with_frame(std::string const& text, std::size_t count) {
   scan_outcome outcome{std::vector<std::uint32_t>(count, 0), 0, {}};
-  value_files::memory_bytes bytes(text.data(), text.size());
+  objeval::value_files::memory_bytes bytes(text.data(), text.size());
   for (auto& bits : outcome.slot_bits) {
     float slot = 0;
-    value_files::scan_float(bytes, slot);
+    objeval::value_files::scan_float(bytes, slot);
     bits = std::bit_cast<std::uint32_t>(slot);
   }
   outcome.stopped_at = static_cast<long>(bytes.taken());

@@ -23,11 +23,11 @@ int main(int argc, char** argv) {
   std::vector<std::thread> workers;
   for (unsigned t = 0; t < threads; ++t)
     workers.emplace_back([&, t] {
-      char expected[64], text[value_files::fixed_text_capacity + 1];
+      char expected[64], text[objeval::value_files::fixed_text_capacity + 1];
       for (std::uint64_t bits = t; bits < total; bits += threads) {
         float const value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
         int const length = std::snprintf(expected, sizeof expected, "%f", static_cast<double>(value));
-        std::size_t const written = value_files::print_fixed(value, text);
+        std::size_t const written = objeval::value_files::print_fixed(value, text);
         if (written != static_cast<std::size_t>(length) || std::memcmp(text, expected, written) != 0) {
           ++differences;
           std::uint64_t seen = first_difference.load();

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <span>
 
-namespace value_files {
+namespace objeval::value_files {
 
 namespace bare_detail {
 
@@ -35,7 +35,7 @@ class file_bytes {
   bool refill() noexcept {
     if (at_end_) return false;
     long got;
-    do got = bare::read_some(fd_, chunk_, sizeof chunk_);
+    do got = objeval::bare::read_some(fd_, chunk_, sizeof chunk_);
     while (got == -EINTR);
     if (got <= 0) {
       at_end_ = true;
@@ -60,7 +60,7 @@ class file_bytes {
 
 template <std::size_t N>
 int fail(char const (&message)[N]) noexcept {
-  bare::write_all(1, message, N - 1);  // the message without its terminator
+  objeval::bare::write_all(1, message, N - 1);  // the message without its terminator
   return failure_status;
 }
 
@@ -68,9 +68,9 @@ int fail(char const (&message)[N]) noexcept {
 // other files (a FIFO, /dev/null) are left as writing left them.
 inline bool cut_to(int fd, std::size_t written) noexcept {
   struct stat status {};
-  if (bare::file_status(fd, status) != 0) return false;
-  if ((status.st_mode & bare::file_type_mask) != bare::regular_file || static_cast<std::size_t>(status.st_size) <= written) return true;
-  return bare::cut_file(fd, written) == 0;
+  if (objeval::bare::file_status(fd, status) != 0) return false;
+  if ((status.st_mode & objeval::bare::file_type_mask) != objeval::bare::regular_file || static_cast<std::size_t>(status.st_size) <= written) return true;
+  return objeval::bare::cut_file(fd, written) == 0;
 }
 
 }  // namespace bare_detail
@@ -80,7 +80,7 @@ template <std::size_t N, class Evaluator>
 int run(Evaluator evaluate) noexcept {
   std::array<float, N> slots{};
 
-  int const in = bare::open_file(input_name, O_RDONLY);
+  int const in = objeval::bare::open_file(input_name, O_RDONLY);
   if (in < 0) return bare_detail::fail(input_failure);
   bool read_ok;
   input_notice notice(N);
@@ -102,7 +102,7 @@ int run(Evaluator evaluate) noexcept {
   if (!read_ok) return bare_detail::fail(input_failure);
   if (notice.any()) {
     char line[input_notice::capacity];
-    bare::write_all(2, line, notice.describe(line));
+    objeval::bare::write_all(2, line, notice.describe(line));
   }
 
   float const value = evaluate(std::span<float const, N>(slots));
@@ -111,12 +111,12 @@ int run(Evaluator evaluate) noexcept {
 
   // No O_TRUNC: truncating a file makes the file system flush its new data
   // to disk at close. Writing over it, then cutting it, leaves the same file.
-  int const out = bare::open_file(output_name, O_WRONLY | O_CREAT, 0666);
+  int const out = objeval::bare::open_file(output_name, O_WRONLY | O_CREAT, 0666);
   if (out < 0) return bare_detail::fail(output_failure);
-  bool const written = bare::write_all(out, text, length) && bare_detail::cut_to(out, length);
-  bool const closed = bare::close_file(out) == 0;
+  bool const written = objeval::bare::write_all(out, text, length) && bare_detail::cut_to(out, length);
+  bool const closed = objeval::bare::close_file(out) == 0;
   if (!written || !closed) return bare_detail::fail(write_failure);
   return success_status;
 }
 
-}  // namespace value_files
+}  // namespace objeval::value_files

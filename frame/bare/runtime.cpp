@@ -50,8 +50,8 @@ double fma(double a, double b, double c) { return objeval::exact_fma(a, b, c); }
 [[noreturn]] void __assert_fail(char const* assertion, char const*, unsigned, char const*) {
   std::size_t length = 0;
   while (assertion[length] != '\0') ++length;
-  bare::write_all(2, "assertion failed: ", 18);
-  bare::write_all(2, assertion, length);
+  objeval::bare::write_all(2, "assertion failed: ", 18);
+  objeval::bare::write_all(2, assertion, length);
   __builtin_trap();
 }
 }

@@ -40,8 +40,8 @@ extern "C" [[noreturn]] __attribute__((no_stack_protector, used)) void bare_star
     }
   }
   tcb.self = &tcb;
-  if (bare::set_thread_pointer(&tcb) != 0) bare::exit_process(127);
-  bare::exit_process(program_main());
+  if (objeval::bare::set_thread_pointer(&tcb) != 0) objeval::bare::exit_process(127);
+  objeval::bare::exit_process(program_main());
 }
 
 __asm__(R"(

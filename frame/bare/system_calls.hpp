@@ -12,7 +12,7 @@
 
 #include <cstddef>
 
-namespace bare {
+namespace objeval::bare {
 
 // st_mode's file type, which the kernel headers leave to the C library.
 inline constexpr unsigned file_type_mask = 0170000, regular_file = 0100000;
@@ -65,4 +65,4 @@ inline bool write_all(int fd, char const* data, std::size_t size) noexcept {
   return true;
 }
 
-}  // namespace bare
+}  // namespace objeval::bare

@@ -16,6 +16,10 @@
  *   bound to one CPU (those after the caller's, in turn). Set the
  *   environment variable OBJEVAL_PIN_THREADS=0 before the first batch to
  *   leave them unbound; objeval_release_threads() ends them.
+ * - Each thread that runs a batch, the host's own and the helpers, keeps its
+ *   buffers for the next one (up to about 1.1 MB a thread): the host's
+ *   threads until they end, or until each calls objeval_release_threads(),
+ *   which frees the calling thread's.
  * - fork: a child forked while the helpers exist does not use them (they do
  *   not exist in it); its batches start and end threads of their own.
  * - The library is never unloaded (dlclose keeps it: its helpers wait in it).
@@ -122,7 +126,8 @@ OBJEVAL_API objeval_status objeval_evaluate_doubles(size_t problem, const double
 OBJEVAL_API const char* objeval_status_message(objeval_status status);
 
 /* Ends the helper threads kept between batches (see above) that no call is
- * using now; a later batch starts them again. */
+ * using now, and frees the buffers the calling thread keeps; a later batch
+ * starts and makes them again. */
 OBJEVAL_API void objeval_release_threads(void);
 
 /* The first interface, kept working but deprecated: a NULL point gives NaN,
