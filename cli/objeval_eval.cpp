@@ -6,6 +6,7 @@
 // is waiting, so a caller may keep it as a coprocess: a line in, its value out.
 #include "problems/table.hpp"
 #include "frame/print_fixed.hpp"
+#include "arguments.hpp"
 #include "input_chunks.hpp"
 #include "point_lines.hpp"
 #include "threads/run_together.hpp"
@@ -23,54 +24,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace {
 
 using problem = objeval::problem_entry;
-
-void print_usage(std::FILE* to) {
-  std::fputs(
-      "usage: objeval-eval [--round-trip] [--header] [--threads N] [--] PROBLEM [FILE]\n"
-      "       objeval-eval --help | --version\n"
-      "\n"
-      "Evaluates one point per line of FILE (or standard input, also as \"-\") and writes\n"
-      "one value per line. PROBLEM is one of:\n",
-      to);
-  for (problem const& p : objeval::problems) std::fprintf(to, "  %-9s %3zu numbers a point\n", p.info.name, p.info.dimension);
-  std::fputs(
-      "Numbers are separated by white space, or on a line with commas by commas, each\n"
-      "field one number with blanks around it allowed; an empty field (a leading, doubled\n"
-      "or trailing comma) or a field of two numbers (\"0,5 0,5\") is an error. Each is\n"
-      "read as the programs read input.txt, \"nan(...)\" too. A line ends at \"\\n\",\n"
-      "\"\\r\\n\" or \"\\r\". Values are written with \"%f\", as the programs write them.\n"
-      "Blank lines and lines starting with '#' are skipped, and\n"
-      "so is a byte-order mark at the start. From a pipe or a terminal, values are\n"
-      "written as soon as no more input is waiting: a caller may write a line and wait\n"
-      "for its value.\n"
-      "\n"
-      "A bad line (a wrong count, an empty field, a field that is not a number, a line\n"
-      "over 64 MiB) stops the run with a message naming it, and exit status 1; input that\n"
-      "cannot be opened or read gives exit status 2.\n"
-      "\n"
-      "  --round-trip  write \"%.9g\", which reads back to the same float\n"
-      "  --header      the first line that is not a comment holds column names: skip it\n"
-      "  --threads N   threads that read and evaluate (default and 0: one per CPU this\n"
-      "                process may use, never more); the output does not depend on it\n"
-      "  --            the end of the options: a FILE may start with '-'\n",
-      to);
-}
-
-// A count written in digits only; any count past 10^9 is as good as 10^9.
-std::optional<unsigned> parse_count(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  unsigned value = 0;
-  for (char const c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value > 100'000'000 ? 1'000'000'000 : value * 10 + static_cast<unsigned>(c - '0');
-  }
-  return value;
-}
 
 // The first failed write's errno: printing runs on any of the threads, and
 // errno is each thread's own.
@@ -200,93 +159,23 @@ std::optional<std::size_t> after_header(std::string_view text, std::size_t& line
   return std::nullopt;
 }
 
-int fail_usage(std::string const& message) {
-  std::fprintf(stderr, "objeval-eval: %s\nTry 'objeval-eval --help' for more information.\n", message.c_str());
-  return 2;
-}
-
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-// What to say of an option not known: the known one it looks like, or how a
-// file whose name starts with '-' is given.
-std::string unknown_option(std::string_view argument) {
-  std::string message = "unknown option " + quoted(argument);
-  auto const letters = [](std::string_view text) {
-    std::string kept;
-    for (char const c : text.substr(0, text.find('=')))
-      if (c != '-') kept += c;
-    return kept;
-  };
-  std::string const name = letters(argument);
-  for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version"})
-    if (!name.empty() && (letters(known).starts_with(name) || name.starts_with(letters(known))))
-      return message + "; did you mean " + std::string(known) + "?";
-  if (!argument.starts_with("--"))
-    message += "; a file whose name starts with '-' goes after \"--\": objeval-eval PROBLEM -- " + std::string(argument);
-  return message;
-}
-
-std::string problem_names() {
-  std::string names;
-  for (problem const& p : objeval::problems) names += (names.empty() ? "" : ", ") + std::string(p.info.name);
-  return names;
-}
-
 int fail_input(char const* doing, std::string const& name, int error) {
   std::fprintf(stderr, "objeval-eval: cannot %s %s: %s\n", doing, name.c_str(), std::strerror(error));
   return 2;
 }
 
-}  // namespace
+// How a run ended: a message, and the exit status it takes.
+struct outcome {
+  std::string error;
+  int status = 1;
+};
 
-int main(int argc, char** argv) {
-  bool round_trip = false, header = false, options = true;
-  unsigned threads = objeval::thread_count(0);
-  std::vector<std::string_view> arguments;
-  for (int n = 1; n < argc; ++n) {
-    std::string_view const argument = argv[n];
-    if (!options || argument == "-" || !argument.starts_with("-")) {
-      arguments.push_back(argument);
-    } else if (argument == "--") {
-      options = false;
-    } else if (argument == "-h" || argument == "--help") {
-      print_usage(stdout);
-      return 0;
-    } else if (argument == "--version") {
-      std::printf("objeval-eval %s\n", OBJEVAL_VERSION_TEXT);
-      return 0;
-    } else if (argument == "--round-trip") {
-      round_trip = true;
-    } else if (argument == "--header") {
-      header = true;
-    } else if (argument == "--threads" || argument.starts_with("--threads=")) {
-      std::string_view value = argument.substr(std::strlen("--threads"));
-      if (value.empty()) {
-        if (n + 1 == argc) return fail_usage("--threads takes a count");
-        value = argv[++n];
-      } else {
-        value.remove_prefix(1);
-      }
-      std::optional<unsigned> const count = parse_count(value);
-      if (!count) return fail_usage("--threads takes a count in digits (0 for one per CPU), not " + quoted(value));
-      threads = objeval::thread_count(*count);
-    } else {
-      return fail_usage(unknown_option(argument));
-    }
-  }
-  if (arguments.empty()) return fail_usage("name a problem: " + problem_names());
-  if (arguments.size() > 2)
-    return fail_usage("one problem and at most one file, not " + std::to_string(arguments.size()) + " arguments: " +
-                      quoted(arguments[2]) + " is one too many");
-  problem const* chosen = nullptr;
-  for (problem const& p : objeval::problems)
-    if (p.info.name == arguments[0]) chosen = &p;
-  if (chosen == nullptr)
-    return fail_usage("no such problem " + quoted(arguments[0]) + "; the problems are " + problem_names());
-
+// FILE, or standard input for none or "-"; an exit status where it cannot
+// be read.
+std::variant<objeval::points_cli::input_source, int> open_input(std::string_view file) {
   objeval::points_cli::input_source in{0, "standard input"};
-  if (arguments.size() == 2 && arguments[1] != "-") {
-    in.name = std::string(arguments[1]);
+  if (!file.empty() && file != "-") {
+    in.name = std::string(file);
     in.fd = ::open(in.name.c_str(), O_RDONLY | O_CLOEXEC);
     if (in.fd < 0) return fail_input("open", in.name, errno);
   }
@@ -294,17 +183,20 @@ int main(int argc, char** argv) {
   if (fstat(in.fd, &status) != 0) return fail_input("read", in.name, errno);
   if (S_ISDIR(status.st_mode)) return fail_input(in.fd == 0 ? "read" : "open", in.name, EISDIR);
   in.regular = S_ISREG(status.st_mode);
-  static char output_buffer[1 << 16];
-  std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+  return in;
+}
 
-  // Chunk by chunk: while the threads evaluate one chunk's pieces, one of
-  // them reads the next chunk and another prints the values of the last.
-  // Chunks grow from small, so that the threads start soon, to large, so
-  // that waiting for the slowest piece at each chunk's end costs little.
-  // About 90 points a piece, at about ten bytes a number: enough for whole
-  // blocks of the batch, few enough that the threads finish a chunk together.
-  // Where the input pauses, the chunk is answered whole before more is read.
-  std::size_t const piece_bytes = chosen->info.dimension << 10;
+// Answers every line of `in`, chunk by chunk: while the threads evaluate
+// one chunk's pieces, one of them reads the next chunk and another prints
+// the values of the last. Chunks grow from small, so that the threads
+// start soon, to large, so that waiting for the slowest piece at each
+// chunk's end costs little. About 90 points a piece, at about ten bytes a
+// number: enough for whole blocks of the batch, few enough that the threads
+// finish a chunk together. Where the input pauses, the chunk is answered
+// whole before more is read.
+outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli::input_source& in) {
+  outcome outcome;
+  std::size_t const piece_bytes = chosen.problem->info.dimension << 10;
   constexpr std::size_t first_chunk_bytes = std::size_t{1} << 18;
   // With the room kept for a carried line, a buffer is two 2 MiB pages.
   constexpr std::size_t chunk_bytes = (std::size_t{1} << 22) - (std::size_t{1} << 16);
@@ -315,9 +207,7 @@ int main(int argc, char** argv) {
   objeval::points_cli::read_chunk(in, {}, first_chunk_bytes, true, false, current->input);
   std::size_t next_bytes = first_chunk_bytes;
   std::size_t line_number = 0;  // lines before the current chunk
-  bool header_pending = header, printing = false;
-  std::string error;
-  int error_status = 1;
+  bool header_pending = chosen.header, printing = false;
   for (;;) {
     std::size_t begin = 0;
     current->skipped_lines = 0;
@@ -334,14 +224,14 @@ int main(int argc, char** argv) {
     std::size_t const tasks = 2 + current->used;  // reading, printing, then each piece
     std::size_t const busy = current->used + read_ahead + (printing && other->used != 0);
     std::atomic<std::size_t> next_task{0};
-    objeval::run_together(std::min<std::size_t>(threads, busy), [&] {
+    objeval::run_together(std::min<std::size_t>(chosen.threads, busy), [&] {
       for (std::size_t task; (task = next_task.fetch_add(1, std::memory_order_relaxed)) < tasks;) {
         if (task == 0 && read_ahead) {
           objeval::points_cli::read_chunk(in, current->input.rest(), next_bytes, false, true, other->input);
         } else if (task == 1 && printing) {
-          other->print(round_trip);
+          other->print(chosen.round_trip);
         } else if (task >= 2) {
-          current->pieces[task - 2].evaluate(*chosen);
+          current->pieces[task - 2].evaluate(*chosen.problem);
         }
       }
     });
@@ -349,15 +239,14 @@ int main(int argc, char** argv) {
 
     if (!read_ahead || current->failed()) {
       // Every line held is answered before the program reads on or ends.
-      error = current->print_to_error(round_trip, line_number);
-      if (!flush_values() || !error.empty()) break;
+      outcome.error = current->print_to_error(chosen.round_trip, line_number);
+      if (!flush_values() || !outcome.error.empty()) break;
       if (input.too_long) {
-        error = "line " + std::to_string(line_number + 1) + ": longer than 64 MiB";
+        outcome.error = "line " + std::to_string(line_number + 1) + ": longer than 64 MiB";
         break;
       }
       if (input.error != 0) {
-        error = "cannot read " + in.name + ": " + std::strerror(input.error);
-        error_status = 2;
+        outcome = {"cannot read " + in.name + ": " + std::strerror(input.error), 2};
         break;
       }
       if (input.last) break;
@@ -369,10 +258,25 @@ int main(int argc, char** argv) {
     }
     std::swap(current, other);
   }
+  return outcome;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto const parsed = objeval::points_cli::parse_arguments(argc, argv);
+  if (int const* status = std::get_if<int>(&parsed)) return *status;
+  auto const& chosen = std::get<objeval::points_cli::settings>(parsed);
+  auto opened = open_input(chosen.file);
+  if (int const* status = std::get_if<int>(&opened)) return *status;
+  static char output_buffer[1 << 16];
+  std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+
+  outcome const ended = answer(chosen, std::get<objeval::points_cli::input_source>(opened));
   bool const written = flush_values();
-  if (!error.empty()) {
-    std::fprintf(stderr, "objeval-eval: %s\n", error.c_str());
-    return error_status;
+  if (!ended.error.empty()) {
+    std::fprintf(stderr, "objeval-eval: %s\n", ended.error.c_str());
+    return ended.status;
   }
   if (!written) {
     // A caller that closed its end has gone: nothing to tell it.

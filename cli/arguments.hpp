@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+// objeval-eval's command line: its options, its usage, and what it says of
+// an argument it cannot take.
+#pragma once
+
+#include "problems/table.hpp"
+#include "threads/placement.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace objeval::points_cli {
+
+struct settings {
+  problem_entry const* problem = nullptr;
+  std::string_view file;  // empty or "-": standard input
+  bool round_trip = false;
+  bool header = false;
+  unsigned threads = 0;
+};
+
+namespace arguments_detail {
+
+inline void print_usage(std::FILE* to) {
+  std::fputs(
+      "usage: objeval-eval [--round-trip] [--header] [--threads N] [--] PROBLEM [FILE]\n"
+      "       objeval-eval --help | --version\n"
+      "\n"
+      "Evaluates one point per line of FILE (or standard input, also as \"-\") and writes\n"
+      "one value per line. PROBLEM is one of:\n",
+      to);
+  for (problem_entry const& p : problems) std::fprintf(to, "  %-9s %3zu numbers a point\n", p.info.name, p.info.dimension);
+  std::fputs(
+      "Numbers are separated by white space, or on a line with commas by commas, each\n"
+      "field one number with blanks around it allowed; an empty field (a leading, doubled\n"
+      "or trailing comma) or a field of two numbers (\"0,5 0,5\") is an error. Each is\n"
+      "read as the programs read input.txt, \"nan(...)\" too. A line ends at \"\\n\",\n"
+      "\"\\r\\n\" or \"\\r\". Values are written with \"%f\", as the programs write them.\n"
+      "Blank lines and lines starting with '#' are skipped, and\n"
+      "so is a byte-order mark at the start. From a pipe or a terminal, values are\n"
+      "written as soon as no more input is waiting: a caller may write a line and wait\n"
+      "for its value.\n"
+      "\n"
+      "A bad line (a wrong count, an empty field, a field that is not a number, a line\n"
+      "over 64 MiB) stops the run with a message naming it, and exit status 1; input that\n"
+      "cannot be opened or read gives exit status 2.\n"
+      "\n"
+      "  --round-trip  write \"%.9g\", which reads back to the same float\n"
+      "  --header      the first line that is not a comment holds column names: skip it\n"
+      "  --threads N   threads that read and evaluate (default and 0: one per CPU this\n"
+      "                process may use, never more); the output does not depend on it\n"
+      "  --            the end of the options: a FILE may start with '-'\n",
+      to);
+}
+
+// A count written in digits only; any count past 10^9 is as good as 10^9.
+inline std::optional<unsigned> parse_count(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  unsigned value = 0;
+  for (char const c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value > 100'000'000 ? 1'000'000'000 : value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value;
+}
+
+inline int fail_usage(std::string const& message) {
+  std::fprintf(stderr, "objeval-eval: %s\nTry 'objeval-eval --help' for more information.\n", message.c_str());
+  return 2;
+}
+
+inline std::string quoted(std::string_view text) {
+  std::string out(1, '"');
+  out.append(text);
+  out.push_back('"');
+  return out;
+}
+
+// What to say of an option not known: the known one it looks like, or how a
+// file whose name starts with '-' is given.
+inline std::string unknown_option(std::string_view argument) {
+  std::string message = "unknown option " + quoted(argument);
+  auto const letters = [](std::string_view text) {
+    std::string kept;
+    for (char const c : text.substr(0, text.find('=')))
+      if (c != '-') kept += c;
+    return kept;
+  };
+  std::string const name = letters(argument);
+  for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version"})
+    if (!name.empty() && (letters(known).starts_with(name) || name.starts_with(letters(known))))
+      return message + "; did you mean " + std::string(known) + "?";
+  if (!argument.starts_with("--"))
+    message += "; a file whose name starts with '-' goes after \"--\": objeval-eval PROBLEM -- " + std::string(argument);
+  return message;
+}
+
+inline std::string problem_names() {
+  std::string names;
+  for (problem_entry const& p : problems) names += (names.empty() ? "" : ", ") + std::string(p.info.name);
+  return names;
+}
+
+}  // namespace arguments_detail
+
+// The settings the arguments give, or the exit status where they end the
+// run: 0 for --help and --version, 2 for a mistake, said on standard error.
+inline std::variant<settings, int> parse_arguments(int argc, char** argv) {
+  using namespace arguments_detail;
+  settings chosen;
+  chosen.threads = thread_count(0);
+  bool options = true;
+  std::vector<std::string_view> arguments;
+  for (int n = 1; n < argc; ++n) {
+    std::string_view const argument = argv[n];
+    if (!options || argument == "-" || !argument.starts_with("-")) {
+      arguments.push_back(argument);
+    } else if (argument == "--") {
+      options = false;
+    } else if (argument == "-h" || argument == "--help") {
+      print_usage(stdout);
+      return 0;
+    } else if (argument == "--version") {
+      std::printf("objeval-eval %s\n", OBJEVAL_VERSION_TEXT);
+      return 0;
+    } else if (argument == "--round-trip") {
+      chosen.round_trip = true;
+    } else if (argument == "--header") {
+      chosen.header = true;
+    } else if (argument == "--threads" || argument.starts_with("--threads=")) {
+      std::string_view value = argument.substr(std::strlen("--threads"));
+      if (value.empty()) {
+        if (n + 1 == argc) return fail_usage("--threads takes a count");
+        value = argv[++n];
+      } else {
+        value.remove_prefix(1);
+      }
+      std::optional<unsigned> const count = parse_count(value);
+      if (!count) return fail_usage("--threads takes a count in digits (0 for one per CPU), not " + quoted(value));
+      chosen.threads = thread_count(*count);
+    } else {
+      return fail_usage(unknown_option(argument));
+    }
+  }
+  if (arguments.empty()) return fail_usage("name a problem: " + problem_names());
+  if (arguments.size() > 2)
+    return fail_usage("one problem and at most one file, not " + std::to_string(arguments.size()) + " arguments: " +
+                      quoted(arguments[2]) + " is one too many");
+  for (problem_entry const& p : problems)
+    if (p.info.name == arguments[0]) chosen.problem = &p;
+  if (chosen.problem == nullptr)
+    return fail_usage("no such problem " + quoted(arguments[0]) + "; the problems are " + problem_names());
+  if (arguments.size() == 2) chosen.file = arguments[1];
+  return chosen;
+}
+
+}  // namespace objeval::points_cli
