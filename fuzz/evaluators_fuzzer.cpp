@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Both evaluators on whatever values the bytes give: read as text the way
-// the programs read them, or taken as raw floats to reach every bit pattern.
-// A result may be anything, even NaN, but the batch must match the one-point
-// call bit for bit.
+// Every problem of the table on whatever values the bytes give: read as
+// text the way the programs read them, or taken as raw floats to reach every
+// bit pattern. A result may be anything, even NaN, but the batch must match
+// the one-point call bit for bit.
 #include "frame/value_files.hpp"
-
-#include <objeval/doorcost.hpp>
-#include <objeval/quadobj.hpp>
+#include "problems/table.hpp"
 
 #include <array>
 #include <bit>
@@ -40,14 +38,11 @@ void same_bits(float a, float b) {
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   std::array<float, 240> const values = values_from(data, size);
-
-  float batch_cost = 0;
-  objeval::doorcost::cost_batch(values, std::span<float>(&batch_cost, 1));
-  same_bits(objeval::doorcost::cost(values), batch_cost);
-
-  std::span<float const, 50> const point(values.data(), 50);
-  float batch_value = 0;
-  objeval::quadobj::objective_batch(point, std::span<float>(&batch_value, 1));
-  same_bits(objeval::quadobj::objective(point), batch_value);
+  for (objeval::problem_entry const& problem : objeval::problems) {
+    if (problem.info.dimension > values.size()) continue;
+    float batch_value = 0;
+    problem.batch(values.data(), 1, &batch_value, 1);
+    same_bits(problem.one(values.data()), batch_value);
+  }
   return 0;
 }

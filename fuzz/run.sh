@@ -11,7 +11,7 @@ build=$(realpath "${1:-$root/build/fuzz}")
 seconds=${2:-30}
 artifacts=$(realpath -m "${3:-$build/fuzz-artifacts}")
 mkdir -p "$artifacts"
-for target in read_values scan_float evaluators; do
+for target in read_values scan_float evaluators strided point_lines; do
   scratch=$(mktemp -d)
   log=$(mktemp)
   if ! "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
