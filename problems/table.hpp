@@ -5,7 +5,7 @@
 // of problems (problems/list.cmake), a descriptor each.
 #pragma once
 
-#include <objeval/objeval.h>
+#include <objeval/problem.h>
 
 #include <cstddef>
 #include <span>

@@ -30,6 +30,7 @@
 
 #include <stddef.h>
 
+#include <objeval/problem.h> /* objeval_problem */
 #include <objeval/version.h> /* OBJEVAL_VERSION_MAJOR, _MINOR, _PATCH; OBJEVAL_ABI_VERSION */
 
 #if defined(OBJEVAL_BUILDING_C_API)
@@ -55,12 +56,8 @@ extern "C" {
  * which may differ from the OBJEVAL_VERSION_* this header was built with. */
 OBJEVAL_API const char* objeval_version(void);
 
-/* The problems, in a table: index 0 is doorcost, 1 is quadobj. */
-typedef struct objeval_problem {
-  const char* name;        /* "doorcost" */
-  size_t dimension;        /* floats in a point: 240 */
-  const char* description; /* one line: what the point's slots mean */
-} objeval_problem;
+/* The problems, in a table: index 0 is doorcost, 1 is quadobj; each an
+ * objeval_problem (<objeval/problem.h>). */
 
 /* The problems' indices and dimensions, for C callers that name them; a
  * binding finds them by name in the table instead. */
