@@ -22,14 +22,14 @@ case $language in
     needs octave-cli:octave mkoctfile:liboctave-dev pkg-config:pkg-config
     cd "$work"
     exec octave-cli --no-history --norc "$here/octave/tests/octave_test.m" "$corpus" \
-      "$(ls "$prefix"/share/objeval/octave/objeval-*.tar.gz)" "$work" ;;
+      "$(ls "$prefix"/share/objeval/octave/objeval-*.tar.gz)" "$work" "$here/../tests/study_format.py" ;;
   r)
     needs R:r-base-dev Rscript:r-base-dev pkg-config:pkg-config
     tarball=$(ls "$prefix"/share/objeval/R/objeval_*.tar.gz)
     Rscript -e 'install.packages(commandArgs(TRUE)[1], repos = NULL, lib = commandArgs(TRUE)[2])' "$tarball" "$work" \
       >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
     R_LIBS=$work Rscript "$here/r/examples/random_search.R"
-    R_LIBS=$work exec Rscript "$here/r/tests/r_test.R" "$corpus" ;;
+    R_LIBS=$work exec Rscript "$here/r/tests/r_test.R" "$corpus" "$here/../tests/study_format.py" ;;
   java)
     needs javac:default-jdk-headless java:default-jdk-headless
     # The jar copied alone to another folder, as a user keeps jars; its JNI
@@ -46,7 +46,7 @@ case $language in
     if java -Dobjeval.jni=/nonexistent -cp "$jar:." Example 2>error.txt; then echo "FAIL a wrong -Dobjeval.jni loaded"; exit 1; fi
     grep -q "cannot load /nonexistent/libobjeval_jni.so\|cannot load /nonexistent" error.txt ||
       { echo "FAIL a wrong -Dobjeval.jni is not named:"; cat error.txt; exit 1; }
-    exec java -cp "$jar:." ObjevalTest "$corpus" ;;
+    exec java -cp "$jar:." ObjevalTest "$corpus" "$here/../tests/study_format.py" ;;
   fortran)
     needs gfortran:gfortran pkg-config:pkg-config
     cd "$work"
@@ -57,12 +57,13 @@ case $language in
         $(pkg-config --libs objeval-fortran) -Wl,-rpath,"$libdir"
     done
     ./random_search
-    exec ./fortran_test "$corpus" ;;
+    exec ./fortran_test "$corpus" "$here/../tests/study_format.py" ;;
   rust)
     needs cargo:cargo pkg-config:pkg-config
     # The installed crate's own tests (doc-tests among them) and clippy, then
     # a user's crate in a fresh folder with a path dependency on it.
     export CARGO_TARGET_DIR=$work/target OBJEVAL_CORPUS=$corpus LD_LIBRARY_PATH=$libdir
+    export OBJEVAL_STUDY_FORMAT=$here/../tests/study_format.py
     cp -r "$prefix/share/objeval/rust" "$work/crate" && cd "$work/crate"  # cargo writes its lock file beside the crate
     cargo test --offline >"$work/test.log" 2>&1 || { tail -n 40 "$work/test.log"; exit 1; }
     grep -E "^test result|Running|Doc-tests" "$work/test.log"

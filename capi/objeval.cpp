@@ -121,6 +121,9 @@ char const* objeval_status_message(objeval_status status) {
     case OBJEVAL_COUNT_TOO_LARGE: return "the count is too large for memory";
     case OBJEVAL_NO_SUCH_PROBLEM: return "there is no such problem";
     case OBJEVAL_INTERNAL_ERROR: return "an internal error stopped the call";
+    case OBJEVAL_BUDGET_SPENT: return "the run's budget is spent";
+    case OBJEVAL_CANNOT_WRITE: return "the study's files cannot be written";
+    case OBJEVAL_BAD_ARGUMENT: return "an argument the call cannot take";
   }
   return "unknown status";
 }

@@ -6,6 +6,7 @@
 #include "problems/table.hpp"
 #include "threads/placement.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -22,6 +23,10 @@ struct settings {
   bool round_trip = false;
   bool header = false;
   unsigned threads = 0;
+  // One run of a study: --log FOLDER --algorithm NAME [--info TEXT] [--budget N].
+  std::string_view log_folder, algorithm, info;
+  std::uint64_t budget = 0;  // 0: none
+  bool study() const { return !log_folder.empty(); }
 };
 
 namespace arguments_detail {
@@ -29,6 +34,7 @@ namespace arguments_detail {
 inline void print_usage(std::FILE* to) {
   std::fputs(
       "usage: objeval-eval [--round-trip] [--header] [--threads N] [--] PROBLEM [FILE]\n"
+      "       objeval-eval PROBLEM [FILE] --log FOLDER --algorithm NAME [--info TEXT] [--budget N]\n"
       "       objeval-eval --help | --version\n"
       "\n"
       "Evaluates one point per line of FILE (or standard input, also as \"-\") and writes\n"
@@ -54,7 +60,15 @@ inline void print_usage(std::FILE* to) {
       "  --header      the first line that is not a comment holds column names: skip it\n"
       "  --threads N   threads that read and evaluate (default and 0: one per CPU this\n"
       "                process may use, never more); the output does not depend on it\n"
-      "  --            the end of the options: a FILE may start with '-'\n",
+      "  --            the end of the options: a FILE may start with '-'\n"
+      "\n"
+      "A study: the run is one run of algorithm NAME (described by TEXT) in the study\n"
+      "in FOLDER, every line answered one evaluation, logged where IOHanalyzer reads it.\n"
+      "  --log FOLDER      the study's folder (made if missing)\n"
+      "  --algorithm NAME  the algorithm this run is of\n"
+      "  --info TEXT       its settings, for the study\n"
+      "  --budget N        answer N lines at most: then say the budget is spent, and\n"
+      "                    exit with status 3\n",
       to);
 }
 
@@ -92,7 +106,8 @@ inline std::string unknown_option(std::string_view argument) {
     return kept;
   };
   std::string const name = letters(argument);
-  for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version"})
+  for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version", "--log",
+                                       "--algorithm", "--info", "--budget"})
     if (!name.empty() && (letters(known).starts_with(name) || name.starts_with(letters(known))))
       return message + "; did you mean " + std::string(known) + "?";
   if (!argument.starts_with("--"))
@@ -107,6 +122,16 @@ inline std::string problem_names() {
 }
 
 }  // namespace arguments_detail
+
+// The value of `--name VALUE` or `--name=VALUE` at argv[n], moving n past it;
+// nothing where the argument is another option. A missing value is empty.
+inline std::optional<std::string_view> option_value(std::string_view argument, std::string_view name, int& n,
+                                                    int argc, char** argv) {
+  if (argument == name) return n + 1 < argc ? std::string_view(argv[++n]) : std::string_view();
+  if (argument.starts_with(name) && argument.size() > name.size() && argument[name.size()] == '=')
+    return argument.substr(name.size() + 1);
+  return std::nullopt;
+}
 
 // The settings the arguments give, or the exit status where they end the
 // run: 0 for --help and --version, 2 for a mistake, said on standard error.
@@ -132,6 +157,22 @@ inline std::variant<settings, int> parse_arguments(int argc, char** argv) {
       chosen.round_trip = true;
     } else if (argument == "--header") {
       chosen.header = true;
+    } else if (auto const value = option_value(argument, "--log", n, argc, argv)) {
+      if (value->empty()) return fail_usage("--log takes a folder");
+      chosen.log_folder = *value;
+    } else if (auto const value = option_value(argument, "--algorithm", n, argc, argv)) {
+      if (value->empty()) return fail_usage("--algorithm takes a name");
+      chosen.algorithm = *value;
+    } else if (auto const value = option_value(argument, "--info", n, argc, argv)) {
+      chosen.info = *value;
+    } else if (auto const value = option_value(argument, "--budget", n, argc, argv)) {
+      chosen.budget = 0;
+      for (char const c : *value)
+        chosen.budget = c >= '0' && c <= '9' && chosen.budget < 100'000'000'000'000'000
+                            ? chosen.budget * 10 + static_cast<std::uint64_t>(c - '0')
+                            : 0;
+      if (chosen.budget == 0)
+        return fail_usage("--budget takes a count of evaluations in digits, 1 or more, not " + quoted(*value));
     } else if (argument == "--threads" || argument.starts_with("--threads=")) {
       std::string_view value = argument.substr(std::strlen("--threads"));
       if (value.empty()) {
@@ -156,6 +197,9 @@ inline std::variant<settings, int> parse_arguments(int argc, char** argv) {
   if (chosen.problem == nullptr)
     return fail_usage("no such problem " + quoted(arguments[0]) + "; the problems are " + problem_names());
   if (arguments.size() == 2) chosen.file = arguments[1];
+  if (chosen.study() != !chosen.algorithm.empty()) return fail_usage("--log and --algorithm go together: a study's run");
+  if ((chosen.budget != 0 || !chosen.info.empty()) && !chosen.study())
+    return fail_usage("--budget and --info are a study's: give --log FOLDER --algorithm NAME too");
   return chosen;
 }
 

@@ -5,6 +5,7 @@
 // From a pipe or a terminal each value is written as soon as no more input
 // is waiting, so a caller may keep it as a coprocess: a line in, its value out.
 #include "problems/table.hpp"
+#include "study/run_log.hpp"
 #include "frame/print_fixed.hpp"
 #include "arguments.hpp"
 #include "input_chunks.hpp"
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -67,10 +69,11 @@ bool flush_values() {
 struct piece {
   std::string_view text;
   std::vector<float> values;
+  std::vector<float> kept_points;  // in a study: the points, for the log
   std::size_t lines = 0;  // lines read, the bad one included
   std::string error;
 
-  void evaluate(problem const& p) {
+  void evaluate(problem const& p, bool keep_points) {
     // A thread's points, kept between pieces: each page a vector touches
     // first is a page fault, and those cost microseconds on a virtual machine.
     thread_local std::vector<float> points;
@@ -93,11 +96,50 @@ struct piece {
       }
     }
     values.resize(points.size() / dimension);
+    if (keep_points) kept_points.assign(points.begin(), points.end());
     if (values.size() == 1)
       values[0] = p.one(points.data());  // the same bits; a batch would fill a whole block of lanes
     else
       p.batch(points.data(), values.size(), values.data(), 1);
   }
+};
+
+// Where the values go, in order: standard output and, in a study, the
+// run's log, which counts them against its budget.
+class answers {
+ public:
+  answers(bool round_trip, objeval::study::run_log* log) : round_trip_(round_trip), log_(log) {}
+
+  // Prints and logs a piece's values; false once the budget is spent or
+  // the log cannot be written.
+  bool give(piece const& p) {
+    if (!failure_.empty()) return false;
+    std::size_t n = p.values.size();
+    try {
+      if (log_ != nullptr) {
+        n = log_->allowed(n);
+        std::size_t const d = log_->dimension();
+        log_->record(n, p.values.data(), [&](std::size_t k, float* out) {
+          std::copy_n(p.kept_points.begin() + static_cast<std::ptrdiff_t>(k * d), d, out);
+        });
+        log_->flush();
+      }
+    } catch (objeval::study::failure const& f) {
+      failure_ = f.message;
+    }
+    print_values({p.values.data(), n}, round_trip_);
+    if (n < p.values.size())
+      failure_ = "the budget of " + std::to_string(log_->evaluations()) + " evaluations is spent";
+    return failure_.empty();
+  }
+  // Why the values stopped: a spent budget or a log that cannot be written.
+  std::string const& failure() const { return failure_; }
+  bool budget_spent() const { return failure_.starts_with("the budget"); }
+
+ private:
+  bool round_trip_;
+  objeval::study::run_log* log_;
+  std::string failure_;
 };
 
 // A chunk of input and what became of it.
@@ -119,15 +161,16 @@ struct chunk {
       begin = end;
     }
   }
-  void print(bool round_trip) const {
-    for (std::size_t p = 0; p < used; ++p) print_values(pieces[p].values, round_trip);
+  void print(answers& to) const {
+    for (std::size_t p = 0; p < used && to.give(pieces[p]); ++p) {
+    }
   }
   // Prints the values up to the first bad line, counting the lines; returns
   // the bad line's message, or nothing.
-  std::string print_to_error(bool round_trip, std::size_t& line_number) const {
+  std::string print_to_error(answers& to, std::size_t& line_number) const {
     line_number += skipped_lines;
     for (std::size_t p = 0; p < used; ++p) {
-      print_values(pieces[p].values, round_trip);
+      if (!to.give(pieces[p])) return {};
       line_number += pieces[p].lines;
       if (!pieces[p].error.empty()) return "line " + std::to_string(line_number) + ": " + pieces[p].error;
     }
@@ -194,7 +237,8 @@ std::variant<objeval::points_cli::input_source, int> open_input(std::string_view
 // number: enough for whole blocks of the batch, few enough that the threads
 // finish a chunk together. Where the input pauses, the chunk is answered
 // whole before more is read.
-outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli::input_source& in) {
+outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli::input_source& in,
+               answers& to) {
   outcome outcome;
   std::size_t const piece_bytes = chosen.problem->info.dimension << 10;
   constexpr std::size_t first_chunk_bytes = std::size_t{1} << 18;
@@ -229,18 +273,18 @@ outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli:
         if (task == 0 && read_ahead) {
           objeval::points_cli::read_chunk(in, current->input.rest(), next_bytes, false, true, other->input);
         } else if (task == 1 && printing) {
-          other->print(chosen.round_trip);
+          other->print(to);
         } else if (task >= 2) {
-          current->pieces[task - 2].evaluate(*chosen.problem);
+          current->pieces[task - 2].evaluate(*chosen.problem, chosen.study());
         }
       }
     });
-    if (std::ferror(stdout)) break;
+    if (std::ferror(stdout) || !to.failure().empty()) break;
 
     if (!read_ahead || current->failed()) {
       // Every line held is answered before the program reads on or ends.
-      outcome.error = current->print_to_error(chosen.round_trip, line_number);
-      if (!flush_values() || !outcome.error.empty()) break;
+      outcome.error = current->print_to_error(to, line_number);
+      if (!flush_values() || !outcome.error.empty() || !to.failure().empty()) break;
       if (input.too_long) {
         outcome.error = "line " + std::to_string(line_number + 1) + ": longer than 64 MiB";
         break;
@@ -261,6 +305,21 @@ outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli:
   return outcome;
 }
 
+// The run this invocation is, added to the study in --log FOLDER.
+std::unique_ptr<objeval::study::run_log> start_run(objeval::points_cli::settings const& chosen) {
+  auto study = std::make_shared<objeval::study::study_settings>();
+  study->algorithm = std::string(chosen.algorithm);
+  study->info = std::string(chosen.info);
+  study->folder = std::string(chosen.log_folder) + "/" + objeval::study::file_name_of(study->algorithm);
+  objeval::study::make_folder(std::string(chosen.log_folder));
+  objeval::study::make_folder(study->folder);
+  std::size_t const index = static_cast<std::size_t>(chosen.problem - objeval::problems.data());
+  objeval::study::problem_files files{study->folder, index + 1, chosen.problem->info.name,
+                                      chosen.problem->info.dimension};
+  return std::make_unique<objeval::study::run_log>(std::move(study), std::move(files), chosen.budget,
+                                                   std::vector<std::pair<std::string, std::string>>{});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -272,8 +331,23 @@ int main(int argc, char** argv) {
   static char output_buffer[1 << 16];
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
 
-  outcome const ended = answer(chosen, std::get<objeval::points_cli::input_source>(opened));
+  // In a study, the run's log: every value answered is an evaluation.
+  std::unique_ptr<objeval::study::run_log> log;
+  try {
+    if (chosen.study()) log = start_run(chosen);
+  } catch (objeval::study::failure const& f) {
+    std::fprintf(stderr, "objeval-eval: %s\n", f.message.c_str());
+    return 2;
+  }
+  answers to(chosen.round_trip, log.get());
+  outcome ended = answer(chosen, std::get<objeval::points_cli::input_source>(opened), to);
   bool const written = flush_values();
+  try {
+    if (log) log->end();
+  } catch (objeval::study::failure const& f) {
+    if (ended.error.empty()) ended = {f.message, 1};
+  }
+  if (ended.error.empty() && !to.failure().empty()) ended = {to.failure(), to.budget_spent() ? 3 : 1};
   if (!ended.error.empty()) {
     std::fprintf(stderr, "objeval-eval: %s\n", ended.error.c_str());
     return ended.status;

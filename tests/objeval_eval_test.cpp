@@ -91,6 +91,34 @@ TEST(ObjevalEval, ValuesAreTheProgramsValues) {
   EXPECT_EQ(run_eval(dir, "doorcost", door_point + "\n").values.at(0), program_value(DOORCOST_PROGRAM, door_point));
 }
 
+// A run of a study: every line answered one evaluation, a budget answered to
+// the line, and a run that IOHanalyzer's rules load with those evaluations
+// and the least of the values written.
+TEST(ObjevalEval, ARunOfAStudyCountsEveryLineAndStopsAtItsBudget) {
+  std::mt19937 random(12);
+  std::string text;
+  for (int n = 0; n < 12; ++n) text += random_line(random, 50, " ") + "\n";
+  scratch_dir dir;
+  std::string const study = (dir / "study").string();
+  auto const run = run_eval(dir, "--round-trip quadobj --log " + study + " --algorithm 'random search' --budget 10", text);
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.errors, "objeval-eval: the budget of 10 evaluations is spent\n");
+  ASSERT_EQ(run.values.size(), 10u);
+  double best = INFINITY;
+  for (std::string const& value : run.values) best = std::min(best, std::strtod(value.c_str(), nullptr));
+  std::string const command = std::string(OBJEVAL_PYTHON) + " " + STUDY_FORMAT + " " + study + " --runs 1 >" +
+                              (dir / "loaded.txt").string();
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  char line[128];
+  std::snprintf(line, sizeof line, "random search\tquadobj\t1\t10\t%.9g\n", best);
+  EXPECT_EQ(dir.read("loaded.txt"), line);
+  // Within the budget, and with no budget: status 0, the study one run more.
+  EXPECT_EQ(run_eval(dir, "quadobj --log " + study + " --algorithm 'random search' --budget 12", text).status, 0);
+  EXPECT_EQ(run_eval(dir, "quadobj --log " + study + " --algorithm 'random search'", text).status, 0);
+  EXPECT_EQ(std::system((std::string(OBJEVAL_PYTHON) + " " + STUDY_FORMAT + " " + study + " --runs 3 >/dev/null").c_str()), 0);
+  EXPECT_EQ(run_eval(dir, "quadobj --budget 3", text).status, 2);  // a budget is a study's
+}
+
 // One reading: each spelling the programs take, in the last slot, where
 // what the programs leave unread ends nothing, gives the programs' value.
 // "nan(123)" was refused, though strtod and the programs take it as NaN.

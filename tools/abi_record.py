@@ -14,7 +14,8 @@ break, and the soname, which follows the ABI version, must say so.
 A version node named on a `released NODE` line of the record shipped in a
 release: both refuse a new export in it, which belongs in a node of its
 own (exports.map). Parameters are recorded without their names, which
-callers never see.
+callers never see; an enum that gains values after its own is extended,
+not changed.
 """
 import re
 import subprocess
@@ -62,6 +63,21 @@ def without_parameter_names(tokens):
     return kept + tokens[end:]
 
 
+def enumerators(line):
+    """An enum declaration's (name, value) pairs, in order; None for any other line."""
+    if not line.startswith("declare ") or " enum " not in f" {line} ":
+        return None
+    return re.findall(r"(\w+) = (-?\d+)", line)
+
+
+def extended(line, now):
+    """Whether an enum of the record is now the same enum with values added
+    after its own: a caller built against it sees every value it knew."""
+    old = enumerators(line)
+    return bool(old) and any((enumerators(new) or [])[:len(old)] == old and
+                             line.split("{")[0] == new.split("{")[0] for new in now)
+
+
 def exports(library):
     text = subprocess.run(["nm", "-D", "--defined-only", library], check=True, capture_output=True, text=True).stdout
     return ["export " + line.split()[-1] for line in text.splitlines() if line.strip()]
@@ -96,7 +112,7 @@ def main(argv):
         recorded_abi, released, recorded = read(record)
     except FileNotFoundError:
         recorded_abi, released, recorded = None, [], []
-    gone = [line for line in recorded if line not in now]
+    gone = [line for line in recorded if line not in now and not extended(line, now)]
     added = [line for line in now if line not in recorded]
     same_abi = recorded_abi == abi
     misplaced = in_released_nodes(added, released) if same_abi else []

@@ -17,19 +17,32 @@
 ! Build: gfortran $(pkg-config --cflags objeval-fortran) prog.f90 $(pkg-config --libs objeval-fortran)
 module objeval
   use, intrinsic :: iso_c_binding, only: c_char, c_double, c_float, c_int, c_null_char, c_ptr, c_size_t, &
-      c_f_pointer, c_associated
-  use, intrinsic :: iso_fortran_env, only: real32, real64
+      c_f_pointer, c_associated, c_null_ptr, c_long_long
+  use, intrinsic :: iso_fortran_env, only: real32, real64, int64
   use, intrinsic :: ieee_arithmetic, only: ieee_value, ieee_quiet_nan
   implicit none
   private
-  public :: real32, real64
+  public :: real32, real64, int64
   public :: objeval_evaluate, objeval_value, objeval_dimension, objeval_status_message, objeval_version
   public :: objeval_problem_count, objeval_problem_name
+  public :: objeval_study, objeval_run, objeval_study_open, objeval_study_close, objeval_run_start, &
+      objeval_run_evaluate, objeval_run_evaluations, objeval_run_best, objeval_run_end, objeval_last_error
 
   ! What a call's status= receives: the C interface's statuses, then the module's own.
   integer, parameter, public :: objeval_ok = 0, objeval_null_pointer = 1, objeval_count_too_large = 2, &
-      objeval_no_such_problem = 3, objeval_internal_error = 4, objeval_wrong_shape = 101, &
-      objeval_negative_threads = 102
+      objeval_no_such_problem = 3, objeval_internal_error = 4, objeval_budget_spent = 5, objeval_cannot_write = 6, &
+      objeval_bad_argument = 7, objeval_wrong_shape = 101, objeval_negative_threads = 102
+  ! What a study logs besides each improvement's evaluation and value.
+  integer, parameter, public :: objeval_log_every_evaluation = 1, objeval_log_points = 2
+
+  ! A study, and one run of it (see objeval_study_open and objeval_run_start).
+  type :: objeval_study
+    type(c_ptr) :: handle = c_null_ptr
+  end type
+  type :: objeval_run
+    type(c_ptr) :: handle = c_null_ptr
+    integer :: dimension = 0
+  end type
 
   interface objeval_evaluate
     module procedure evaluate_32_32, evaluate_32_64, evaluate_64_32, evaluate_64_64, one_32, one_64
@@ -39,6 +52,50 @@ module objeval
   end interface
 
   interface
+    integer(c_int) function c_study_open(folder, algorithm, info, options, study) bind(C, name="objeval_study_open")
+      import :: c_char, c_int, c_ptr
+      character(kind=c_char), intent(in) :: folder(*), algorithm(*), info(*)
+      integer(c_int), value :: options
+      type(c_ptr), intent(out) :: study
+    end function
+    subroutine c_study_close(study) bind(C, name="objeval_study_close")
+      import :: c_ptr
+      type(c_ptr), value :: study
+    end subroutine
+    integer(c_int) function c_run_start(study, problem, budget, attributes, run) bind(C, name="objeval_run_start")
+      import :: c_char, c_int, c_ptr, c_size_t, c_long_long
+      type(c_ptr), value :: study
+      integer(c_size_t), value :: problem
+      integer(c_long_long), value :: budget
+      character(kind=c_char), intent(in) :: attributes(*)
+      type(c_ptr), intent(out) :: run
+    end function
+    integer(c_int) function c_run_evaluate_doubles(run, points, count, point_stride, coordinate_stride, values, &
+        threads, evaluated) bind(C, name="objeval_run_evaluate_doubles")
+      import :: c_double, c_int, c_ptr, c_size_t
+      type(c_ptr), value :: run
+      real(c_double), intent(in) :: points(*)
+      integer(c_size_t), value :: count, point_stride, coordinate_stride
+      real(c_double), intent(out) :: values(*)
+      integer(c_int), value :: threads
+      integer(c_size_t), intent(out) :: evaluated
+    end function
+    integer(c_long_long) function c_run_evaluations(run) bind(C, name="objeval_run_evaluations")
+      import :: c_long_long, c_ptr
+      type(c_ptr), value :: run
+    end function
+    real(c_float) function c_run_best(run, point) bind(C, name="objeval_run_best")
+      import :: c_float, c_ptr
+      type(c_ptr), value :: run
+      real(c_float), intent(out) :: point(*)
+    end function
+    integer(c_int) function c_run_end(run) bind(C, name="objeval_run_end")
+      import :: c_int, c_ptr
+      type(c_ptr), value :: run
+    end function
+    type(c_ptr) function c_last_error() bind(C, name="objeval_last_error")
+      import :: c_ptr
+    end function
     integer(c_size_t) function c_problem_count() bind(C, name="objeval_problem_count")
       import :: c_size_t
     end function
@@ -182,10 +239,13 @@ contains
     character(len=*), intent(in) :: name
     integer, intent(in) :: result
     integer, intent(out), optional :: status
+    character(len=:), allocatable :: words
     if (present(status)) then
       status = result
     else if (result /= objeval_ok) then
-      error stop "objeval: " // trim(name) // ": " // objeval_status_message(result)
+      words = objeval_status_message(result)
+      if (result >= objeval_budget_spent .and. result <= objeval_bad_argument) words = objeval_last_error()
+      error stop "objeval: " // trim(name) // ": " // words
     end if
   end subroutine
 
@@ -291,4 +351,101 @@ contains
     real(real64), intent(in), contiguous :: point(:)
     call one_64(name, point, value_64)
   end function
+
+  ! The words of the last study call on this thread that failed.
+  function objeval_last_error() result(words)
+    character(len=:), allocatable :: words
+    words = c_text(c_last_error())
+  end function
+
+  ! Opens the study in `folder` for `algorithm`, described by `info`: runs
+  ! logged where IOHanalyzer reads them, the problems minimised. options:
+  ! objeval_log_every_evaluation, objeval_log_points, summed.
+  subroutine objeval_study_open(study, folder, algorithm, info, options, status)
+    type(objeval_study), intent(out) :: study
+    character(len=*), intent(in) :: folder, algorithm
+    character(len=*), intent(in), optional :: info
+    integer, intent(in), optional :: options
+    integer, intent(out), optional :: status
+    integer(c_int) :: flags
+    flags = 0
+    if (present(options)) flags = int(options, c_int)
+    if (present(info)) then
+      call finish(folder, int(c_study_open(folder // c_null_char, algorithm // c_null_char, info // c_null_char, &
+          flags, study%handle)), status)
+    else
+      call finish(folder, int(c_study_open(folder // c_null_char, algorithm // c_null_char, c_null_char, flags, &
+          study%handle)), status)
+    end if
+  end subroutine
+
+  subroutine objeval_study_close(study)
+    type(objeval_study), intent(inout) :: study
+    call c_study_close(study%handle)
+    study%handle = c_null_ptr
+  end subroutine
+
+  ! Starts a run of `problem`: at most `budget` evaluations (none: no
+  ! budget), `attributes` ('seed=1;restart=0') recorded with it.
+  subroutine objeval_run_start(run, study, problem, budget, attributes, status)
+    type(objeval_run), intent(out) :: run
+    type(objeval_study), intent(in) :: study
+    character(len=*), intent(in) :: problem
+    integer(int64), intent(in), optional :: budget
+    character(len=*), intent(in), optional :: attributes
+    integer, intent(out), optional :: status
+    integer(c_long_long) :: most
+    most = 0
+    if (present(budget)) most = int(budget, c_long_long)
+    run%dimension = objeval_dimension(problem)
+    if (present(attributes)) then
+      call finish(problem, int(c_run_start(study%handle, c_problem_find(trim(problem) // c_null_char), most, &
+          attributes // c_null_char, run%handle)), status)
+    else
+      call finish(problem, int(c_run_start(study%handle, c_problem_find(trim(problem) // c_null_char), most, &
+          c_null_char, run%handle)), status)
+    end if
+  end subroutine
+
+  ! The values of points(:, k), each point one evaluation of the run, in
+  ! order. Past the budget: the points within it are evaluated, and status
+  ! is objeval_budget_spent (without status=, the program stops).
+  subroutine objeval_run_evaluate(run, points, values, threads, status)
+    type(objeval_run), intent(in) :: run
+    real(real64), intent(in), contiguous :: points(:, :)
+    real(real64), intent(out), contiguous :: values(:)
+    integer, intent(in), optional :: threads
+    integer, intent(out), optional :: status
+    integer(c_size_t) :: evaluated
+    integer(c_int) :: c_threads
+    integer :: result
+    c_threads = 1
+    if (present(threads)) c_threads = int(min(threads, huge(0_c_int)), c_int)
+    result = objeval_ok
+    if (size(points, 1) /= run%dimension .or. size(points, 2) /= size(values)) result = objeval_wrong_shape
+    if (result == objeval_ok .and. size(values) > 0) result = c_run_evaluate_doubles(run%handle, points, &
+        size(values, kind=c_size_t), size(points, 1, kind=c_size_t), 1_c_size_t, values, c_threads, evaluated)
+    call finish('a run', result, status)
+  end subroutine
+
+  ! The evaluations the run has made.
+  integer(int64) function objeval_run_evaluations(run)
+    type(objeval_run), intent(in) :: run
+    objeval_run_evaluations = int(c_run_evaluations(run%handle), int64)
+  end function
+
+  ! The run's best value so far (infinity before any); its point into `point`.
+  real(real32) function objeval_run_best(run, point)
+    type(objeval_run), intent(in) :: run
+    real(real32), intent(out) :: point(run%dimension)
+    objeval_run_best = c_run_best(run%handle, point)
+  end function
+
+  ! Ends the run and adds it to its study.
+  subroutine objeval_run_end(run, status)
+    type(objeval_run), intent(inout) :: run
+    integer, intent(out), optional :: status
+    call finish('a run', int(c_run_end(run%handle)), status)
+    run%handle = c_null_ptr
+  end subroutine
 end module objeval

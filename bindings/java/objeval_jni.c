@@ -6,6 +6,7 @@
 #include <objeval/objeval.h>
 
 #include <math.h>
+#include <stdint.h>
 
 /* What a batch returns where JNI could not reach an array: its
  * OutOfMemoryError is pending, and reaches the caller. */
@@ -60,8 +61,8 @@ JNIEXPORT jfloat JNICALL Java_objeval_Native_oneDouble(JNIEnv* env, jclass nativ
 
 /* Points [first, first + count) into values[first ...]: both arrays held
  * for this chunk alone. */
-static jint chunk(JNIEnv* env, jint problem, jarray points, jint first, jint count, jarray values, jint threads,
-                  int doubles_in, int doubles_out) {
+static jint chunk_of(JNIEnv* env, jint problem, objeval_run* run, jarray points, jint first, jint count, jarray values,
+                     jint threads, int doubles_in, int doubles_out) {
   size_t const dimension = objeval_problem_at((size_t)problem)->dimension;
   void* in = (*env)->GetPrimitiveArrayCritical(env, points, NULL);
   if (in == NULL) return UNREACHABLE;
@@ -72,13 +73,23 @@ static jint chunk(JNIEnv* env, jint problem, jarray points, jint first, jint cou
   }
   size_t const at = (size_t)first * dimension, n = (size_t)count, p = (size_t)problem;
   unsigned const t = (unsigned)threads;
-  objeval_status const status =
-      doubles_out  ? objeval_evaluate_doubles(p, (double*)in + at, n, dimension, 1, (double*)out + first, t)
-      : doubles_in ? objeval_evaluate_double(p, (double*)in + at, n, dimension, 1, (float*)out + first, t)
-                   : objeval_evaluate(p, (float*)in + at, n, (float*)out + first, t);
+  objeval_status status;
+  if (run != NULL)
+    status = doubles_out  ? objeval_run_evaluate_doubles(run, (double*)in + at, n, dimension, 1, (double*)out + first, t, NULL)
+             : doubles_in ? objeval_run_evaluate_double(run, (double*)in + at, n, dimension, 1, (float*)out + first, t, NULL)
+                          : objeval_run_evaluate(run, (float*)in + at, n, (float*)out + first, t, NULL);
+  else
+    status = doubles_out  ? objeval_evaluate_doubles(p, (double*)in + at, n, dimension, 1, (double*)out + first, t)
+             : doubles_in ? objeval_evaluate_double(p, (double*)in + at, n, dimension, 1, (float*)out + first, t)
+                          : objeval_evaluate(p, (float*)in + at, n, (float*)out + first, t);
   (*env)->ReleasePrimitiveArrayCritical(env, values, out, 0);
   (*env)->ReleasePrimitiveArrayCritical(env, points, in, JNI_ABORT);
   return (jint)status;
+}
+
+static jint chunk(JNIEnv* env, jint problem, jarray points, jint first, jint count, jarray values, jint threads,
+                  int doubles_in, int doubles_out) {
+  return chunk_of(env, problem, NULL, points, first, count, values, threads, doubles_in, doubles_out);
 }
 
 JNIEXPORT jint JNICALL Java_objeval_Native_batchFloat(JNIEnv* env, jclass native, jint problem, jfloatArray points,
@@ -98,4 +109,68 @@ JNIEXPORT jint JNICALL Java_objeval_Native_batchDoubleToDouble(JNIEnv* env, jcla
                                                                jdoubleArray values, jint threads) {
   (void)native;
   return chunk(env, problem, points, first, count, values, threads, 1, 1);
+}
+
+/* Studies: handles are the library's pointers; 0 where a call failed, with
+ * its words in lastError. */
+static char const* utf(JNIEnv* env, jstring text) { return text != NULL ? (*env)->GetStringUTFChars(env, text, NULL) : NULL; }
+
+JNIEXPORT jlong JNICALL Java_objeval_Native_studyOpen(JNIEnv* env, jclass native, jstring folder, jstring algorithm,
+                                                      jstring info, jint options) {
+  (void)native;
+  char const* f = utf(env, folder);
+  char const* a = utf(env, algorithm);
+  char const* i = utf(env, info);
+  objeval_study* study = NULL;
+  if (f != NULL && a != NULL && i != NULL) objeval_study_open(f, a, i, (unsigned)options, &study);
+  if (f != NULL) (*env)->ReleaseStringUTFChars(env, folder, f);
+  if (a != NULL) (*env)->ReleaseStringUTFChars(env, algorithm, a);
+  if (i != NULL) (*env)->ReleaseStringUTFChars(env, info, i);
+  return (jlong)(intptr_t)study;
+}
+
+JNIEXPORT void JNICALL Java_objeval_Native_studyClose(JNIEnv* env, jclass native, jlong study) {
+  (void)env, (void)native;
+  objeval_study_close((objeval_study*)(intptr_t)study);
+}
+
+JNIEXPORT jlong JNICALL Java_objeval_Native_runStart(JNIEnv* env, jclass native, jlong study, jint problem,
+                                                     jlong budget, jstring attributes) {
+  (void)native;
+  char const* text = utf(env, attributes);
+  objeval_run* run = NULL;
+  if (text != NULL) objeval_run_start((objeval_study*)(intptr_t)study, (size_t)problem, (unsigned long long)budget, text, &run);
+  if (text != NULL) (*env)->ReleaseStringUTFChars(env, attributes, text);
+  return (jlong)(intptr_t)run;
+}
+
+/* kind: 0 floats in and out, 1 doubles in, 2 doubles in and out. */
+JNIEXPORT jint JNICALL Java_objeval_Native_runBatch(JNIEnv* env, jclass native, jlong run, jint problem, jarray points,
+                                                    jint first, jint count, jarray values, jint threads, jint kind) {
+  (void)native;
+  return chunk_of(env, problem, (objeval_run*)(intptr_t)run, points, first, count, values, threads, kind >= 1, kind == 2);
+}
+
+JNIEXPORT jlong JNICALL Java_objeval_Native_runEvaluations(JNIEnv* env, jclass native, jlong run) {
+  (void)env, (void)native;
+  return (jlong)objeval_run_evaluations((objeval_run*)(intptr_t)run);
+}
+
+JNIEXPORT jfloat JNICALL Java_objeval_Native_runBest(JNIEnv* env, jclass native, jlong run, jfloatArray point) {
+  (void)native;
+  float* p = (*env)->GetFloatArrayElements(env, point, NULL);
+  if (p == NULL) return NAN;
+  float const best = objeval_run_best((objeval_run*)(intptr_t)run, p);
+  (*env)->ReleaseFloatArrayElements(env, point, p, 0);
+  return best;
+}
+
+JNIEXPORT jint JNICALL Java_objeval_Native_runEnd(JNIEnv* env, jclass native, jlong run) {
+  (void)env, (void)native;
+  return (jint)objeval_run_end((objeval_run*)(intptr_t)run);
+}
+
+JNIEXPORT jstring JNICALL Java_objeval_Native_lastError(JNIEnv* env, jclass native) {
+  (void)native;
+  return (*env)->NewStringUTF(env, objeval_last_error());
 }

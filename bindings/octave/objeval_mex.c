@@ -75,7 +75,9 @@ static const double* widened(const mxArray* x) {
   return values;
 }
 
-static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
+/* X's values through `run` where it is not NULL: each point one of its
+ * evaluations. */
+static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads, objeval_run* run) {
   const char* name = objeval_problem_at(problem)->name;
   size_t const dimension = objeval_problem_at(problem)->dimension;
   size_t const rows = (size_t)mxGetM(x), columns = (size_t)mxGetN(x);
@@ -106,16 +108,23 @@ static mxArray* evaluate(size_t problem, const mxArray* x, unsigned threads) {
   objeval_status status;
   if (mxIsSingle(x)) {
     float* values = (float*)mxMalloc(count * sizeof(float));
-    status = objeval_evaluate_strided(problem, (const float*)mxGetData(x), count, point_stride, coordinate_stride, values,
-                                      threads);
+    const float* points = (const float*)mxGetData(x);
+    status = run != NULL ? objeval_run_evaluate_strided(run, points, count, point_stride, coordinate_stride, values,
+                                                        threads, NULL)
+                         : objeval_evaluate_strided(problem, points, count, point_stride, coordinate_stride, values,
+                                                    threads);
     double* out = mxGetPr(result);
     for (size_t n = 0; n < count; ++n) out[n] = values[n];
     mxFree(values);
   } else {
     const double* points = mxIsDouble(x) ? (const double*)mxGetData(x) : widened(x);
-    status = objeval_evaluate_doubles(problem, points, count, point_stride, coordinate_stride, mxGetPr(result), threads);
+    status = run != NULL ? objeval_run_evaluate_doubles(run, points, count, point_stride, coordinate_stride,
+                                                        mxGetPr(result), threads, NULL)
+                         : objeval_evaluate_doubles(problem, points, count, point_stride, coordinate_stride,
+                                                    mxGetPr(result), threads);
     if (!mxIsDouble(x)) mxFree((void*)points);
   }
+  if (status == OBJEVAL_BUDGET_SPENT) fail("objeval:budget", "%s: %s", name, objeval_last_error());
   if (status != OBJEVAL_OK) fail("objeval:failed", "%s: %s", name, objeval_status_message(status));
   return result;
 }
@@ -132,8 +141,107 @@ static void problems(mxArray* plhs[]) {
   }
 }
 
+/* Studies and runs, handed to Octave as handles: each live one is listed
+ * here, so that a handle that is not (ended, or made up) is an error, not
+ * a crash; the gateway stays loaded while any lives. */
+enum { most_handles = 4096 };
+static void* live[most_handles];
+static int live_count;
+
+static mxArray* handle_of(void* p) {
+  mxArray* handle = mxCreateNumericMatrix(1, 1, mxUINT64_CLASS, mxREAL);
+  *(unsigned long long*)mxGetData(handle) = (unsigned long long)(size_t)p;
+  for (int k = 0; k < most_handles; ++k)
+    if (live[k] == NULL) {
+      live[k] = p;
+      if (live_count++ == 0) mexLock();
+      return handle;
+    }
+  fail("objeval:study", "more than %d studies and runs at once", most_handles);
+  return handle;
+}
+
+/* The live study or run `handle` names; `forget` takes it off the list. */
+static void* from_handle(const mxArray* handle, int forget) {
+  if (!mxIsUint64(handle) || mxGetNumberOfElements(handle) != 1) fail("objeval:study", "not a study's or a run's handle");
+  void* p = (void*)(size_t) * (const unsigned long long*)mxGetData(handle);
+  for (int k = 0; k < most_handles; ++k)
+    if (p != NULL && live[k] == p) {
+      if (forget) {
+        live[k] = NULL;
+        if (--live_count == 0) mexUnlock();
+      }
+      return p;
+    }
+  fail("objeval:study", "the study or run has been closed or ended");
+  return NULL;
+}
+
+static void text_of(const mxArray* a, char* text, size_t room, const char* what) {
+  if (!mxIsChar(a) || mxGetString(a, text, (mwSize)room) != 0) fail("objeval:arguments", "%s must be a string", what);
+}
+
+static void fail_study(objeval_status status, const char* what) {
+  const char* words = objeval_last_error();
+  fail(status == OBJEVAL_BAD_ARGUMENT ? "objeval:arguments" : "objeval:study", "%s: %s", what,
+       words[0] ? words : objeval_status_message(status));
+}
+
+/* __objeval_mex__("#study_open", folder, algorithm, info, options), and the
+ * other study commands the package's objeval_study and objeval_run use. */
+static void study_command(const char* command, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  char folder[4096], algorithm[1024], info[4096], name[64], attributes[4096];
+  objeval_status status;
+  if (strcmp(command, "#study_open") == 0 && nrhs == 5) {
+    objeval_study* study;
+    text_of(prhs[1], folder, sizeof folder, "the folder");
+    text_of(prhs[2], algorithm, sizeof algorithm, "the algorithm");
+    text_of(prhs[3], info, sizeof info, "the info");
+    status = objeval_study_open(folder, algorithm, info, (unsigned)mxGetScalar(prhs[4]), &study);
+    if (status != OBJEVAL_OK) fail_study(status, folder);
+    plhs[0] = handle_of(study);
+  } else if (strcmp(command, "#study_close") == 0 && nrhs == 2) {
+    objeval_study_close((objeval_study*)from_handle(prhs[1], 1));
+  } else if (strcmp(command, "#run_start") == 0 && nrhs == 5) {
+    objeval_study* study = (objeval_study*)from_handle(prhs[1], 0);
+    objeval_run* run;
+    text_of(prhs[2], name, sizeof name, "the problem");
+    text_of(prhs[4], attributes, sizeof attributes, "the attributes");
+    double const budget = mxGetScalar(prhs[3]);
+    if (!(budget >= 0) || budget != floor(budget)) fail("objeval:arguments", "the budget must be a whole number, 0 for none");
+    status = objeval_run_start(study, objeval_problem_find(name), (unsigned long long)budget, attributes, &run);
+    if (status != OBJEVAL_OK) fail_study(status, name);
+    plhs[0] = handle_of(run);
+  } else if (strcmp(command, "#run_evaluate") == 0 && (nrhs == 4 || nrhs == 5)) {
+    objeval_run* run = (objeval_run*)from_handle(prhs[1], 0);
+    text_of(prhs[2], name, sizeof name, "the problem");
+    plhs[0] = evaluate(objeval_problem_find(name), prhs[3], nrhs == 5 ? thread_count(prhs[4]) : 1, run);
+  } else if (strcmp(command, "#run_state") == 0 && nrhs == 3) {
+    objeval_run* run = (objeval_run*)from_handle(prhs[1], 0);
+    text_of(prhs[2], name, sizeof name, "the problem");
+    size_t const dimension = objeval_problem_at(objeval_problem_find(name))->dimension;
+    float* point = (float*)mxMalloc(dimension * sizeof(float));
+    plhs[0] = mxCreateDoubleScalar((double)objeval_run_best(run, point));
+    if (nlhs > 1) {
+      plhs[1] = mxCreateDoubleMatrix(1, (mwSize)dimension, mxREAL);
+      for (size_t k = 0; k < dimension; ++k) mxGetPr(plhs[1])[k] = point[k];
+    }
+    if (nlhs > 2) plhs[2] = mxCreateDoubleScalar((double)objeval_run_evaluations(run));
+    mxFree(point);
+  } else if (strcmp(command, "#run_end") == 0 && nrhs == 2) {
+    status = objeval_run_end((objeval_run*)from_handle(prhs[1], 1));
+    if (status != OBJEVAL_OK) fail_study(status, "the run's end");
+  } else {
+    fail("objeval:arguments", "no such study command %s with %d arguments", command, nrhs - 1);
+  }
+}
+
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   char name[64];
+  if (nrhs > 0 && mxIsChar(prhs[0]) && mxGetString(prhs[0], name, sizeof name) == 0 && name[0] == '#') {
+    study_command(name, nlhs, plhs, nrhs, prhs);
+    return;
+  }
   if (nlhs > 1 || nrhs == 1 || nrhs > 3)
     fail("objeval:arguments", "usage: f = objeval_evaluate(name, X) or objeval_evaluate(name, X, threads)");
   if (nrhs == 0) {
@@ -151,5 +259,5 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     }
     fail("objeval:problem", "no such problem \"%s\"; the problems are %s", name, known);
   }
-  plhs[0] = evaluate(problem, prhs[1], nrhs == 3 ? thread_count(prhs[2]) : 1);
+  plhs[0] = evaluate(problem, prhs[1], nrhs == 3 ? thread_count(prhs[2]) : 1, NULL);
 }

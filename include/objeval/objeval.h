@@ -89,7 +89,10 @@ typedef enum objeval_status {
   OBJEVAL_NULL_POINTER = 1,    /* points or values is NULL, and count is not 0 */
   OBJEVAL_COUNT_TOO_LARGE = 2, /* count points (at these strides) cannot fit in memory: nothing was touched */
   OBJEVAL_NO_SUCH_PROBLEM = 3, /* problem is not below objeval_problem_count() */
-  OBJEVAL_INTERNAL_ERROR = 4   /* the library failed inside (it threw): values may be partly written */
+  OBJEVAL_INTERNAL_ERROR = 4,  /* the library failed inside (it threw): values may be partly written */
+  OBJEVAL_BUDGET_SPENT = 5,    /* a run's budget is spent: only the points within it were evaluated */
+  OBJEVAL_CANNOT_WRITE = 6,    /* a study's files cannot be written: objeval_last_error() says which and why */
+  OBJEVAL_BAD_ARGUMENT = 7     /* an argument the call cannot take: objeval_last_error() says which */
 } objeval_status;
 
 /* Evaluates `count` points of problem `problem`: points holds count *
@@ -126,6 +129,78 @@ OBJEVAL_API const char* objeval_status_message(objeval_status status);
  * using now, and frees the buffers the calling thread keeps; a later batch
  * starts and makes them again. */
 OBJEVAL_API void objeval_release_threads(void);
+
+/* Studies: runs of an algorithm on the problems, every evaluation counted in
+ * order, each run on a budget where asked, and its best-so-far values
+ * logged in the format IOHanalyzer reads (IOHprofiler's, JSON meta files).
+ * A study is a folder; each algorithm writes into a folder of its own in it,
+ * and each run into a file of its own, so that threads and processes may
+ * write one study at once. A run is in the study once it has ended: a
+ * process killed in a run leaves every run it ended. The problems are
+ * minimised. Each value and coordinate is written so that it reads back to
+ * the same float ("%.9g").
+ *
+ *   objeval_study* study;
+ *   objeval_study_open("results", "random search", "sigma = 0.1", 0, &study);
+ *   objeval_run* run;
+ *   objeval_run_start(study, objeval_problem_find("quadobj"), 1000, "seed=7", &run);
+ *   objeval_run_evaluate(run, points, count, values, 0, &evaluated);  ... as often as it takes
+ *   objeval_run_end(run);
+ *   objeval_study_close(study);
+ *
+ * A run is used by one thread at a time; runs of one study, on any thread,
+ * are independent of each other. */
+typedef struct objeval_study objeval_study;
+typedef struct objeval_run objeval_run;
+
+/* What a study logs besides each improvement's evaluation and value. */
+enum {
+  OBJEVAL_LOG_EVERY_EVALUATION = 1, /* a row for every evaluation, not only the improvements */
+  OBJEVAL_LOG_POINTS = 2            /* each row with its point's coordinates */
+};
+
+/* Opens the study in `folder` (made if missing, its parent must exist) for
+ * `algorithm`, described by `info` (its settings; may be NULL): writes into
+ * folder/ALGORITHM, the name with characters other than letters, digits,
+ * '.', '-' and '_' as '_'. OBJEVAL_CANNOT_WRITE where the folder cannot be
+ * made or written. */
+OBJEVAL_API objeval_status objeval_study_open(const char* folder, const char* algorithm, const char* info,
+                                              unsigned options, objeval_study** study);
+/* Closes the study; its runs not yet ended stay usable until they end. */
+OBJEVAL_API void objeval_study_close(objeval_study* study);
+
+/* Starts a run of `problem`: at most `budget` evaluations (0: no budget),
+ * with `attributes` ("seed=7;restart=2", names of letters, digits and '_';
+ * may be NULL) recorded with it. */
+OBJEVAL_API objeval_status objeval_run_start(objeval_study* study, size_t problem, unsigned long long budget,
+                                             const char* attributes, objeval_run** run);
+/* objeval_evaluate and its likes through a run: each point one evaluation,
+ * in order. A batch that crosses the budget evaluates the points within it
+ * and returns OBJEVAL_BUDGET_SPENT; `evaluated` (may be NULL) receives how
+ * many were. OBJEVAL_CANNOT_WRITE: the values were evaluated and counted,
+ * but the rows could not be written. */
+OBJEVAL_API objeval_status objeval_run_evaluate(objeval_run* run, const float* points, size_t count, float* values,
+                                                unsigned threads, size_t* evaluated);
+OBJEVAL_API objeval_status objeval_run_evaluate_strided(objeval_run* run, const float* points, size_t count,
+                                                        size_t point_stride, size_t coordinate_stride, float* values,
+                                                        unsigned threads, size_t* evaluated);
+OBJEVAL_API objeval_status objeval_run_evaluate_double(objeval_run* run, const double* points, size_t count,
+                                                       size_t point_stride, size_t coordinate_stride, float* values,
+                                                       unsigned threads, size_t* evaluated);
+OBJEVAL_API objeval_status objeval_run_evaluate_doubles(objeval_run* run, const double* points, size_t count,
+                                                        size_t point_stride, size_t coordinate_stride,
+                                                        double* values, unsigned threads, size_t* evaluated);
+/* The evaluations the run has made. */
+OBJEVAL_API unsigned long long objeval_run_evaluations(const objeval_run* run);
+/* The run's best-so-far value (infinity before any), its point into
+ * `point` (dimension floats; may be NULL). */
+OBJEVAL_API float objeval_run_best(const objeval_run* run, float* point);
+/* Ends the run and adds it to the study; frees it whatever the status. */
+OBJEVAL_API objeval_status objeval_run_end(objeval_run* run);
+
+/* What the last call on this thread that returned OBJEVAL_CANNOT_WRITE,
+ * OBJEVAL_BAD_ARGUMENT or OBJEVAL_BUDGET_SPENT said, in words; "" if none. */
+OBJEVAL_API const char* objeval_last_error(void);
 
 /* The first interface, kept working but deprecated: a NULL point gives NaN,
  * and a batch with a NULL pointer or a count too large for memory does

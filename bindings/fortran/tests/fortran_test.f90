@@ -3,7 +3,7 @@
 ! table: batches from and into real32 and real64, on every thread count, a
 ! strided section, one point; the refusals; then a caller's loop, a random
 ! search on quadobj.
-!   fortran_test CORPUS_DIR
+!   fortran_test CORPUS_DIR STUDY_FORMAT_PY
 program fortran_test
   use objeval
   use, intrinsic :: iso_c_binding, only: c_int32_t
@@ -20,6 +20,7 @@ program fortran_test
   if (objeval_problem_name(2) /= 'quadobj') failures = failures + 1
   if (objeval_problem_name(n) /= '') failures = failures + 1
   call search()
+  call study()
   if (failures /= 0) then
     print '(a, i0, a)', 'FAIL: ', failures, ' differences'
     error stop 1
@@ -132,5 +133,45 @@ contains
     end if
     if (best /= objeval_value('quadobj', x)) failures = failures + 1
     print '(a, f0.6)', 'fortran: a random search on quadobj reached ', best
+  end subroutine
+
+  ! A study of two algorithms, a random search on a budget its last batch
+  ! crosses, and a second on doorcost, which IOHanalyzer's rules load whole.
+  subroutine study()
+    type(objeval_study) :: s
+    type(objeval_run) :: r
+    character(len=4096) :: format
+    character(len=:), allocatable :: folder
+    real(real64) :: points(50, 10), values(10), doors(240, 20), costs(20)
+    real(real32) :: best_point(50), best_doors(240)
+    integer :: seed, k, status, result
+    folder = 'study'  ! in the scratch folder the test runs in
+    call get_command_argument(2, format)
+    call objeval_study_open(s, folder, 'random search', 'uniform in [-1, 1]')
+    do seed = 1, 3
+      call objeval_run_start(r, s, 'quadobj', int(55, int64), 'seed=' // achar(48 + seed))
+      do k = 1, 6
+        call random_number(points)
+        call objeval_run_evaluate(r, 2 * points - 1, values, status=status)
+      end do
+      if (status /= objeval_budget_spent .or. objeval_run_evaluations(r) /= 55) failures = failures + 1
+      if (objeval_run_best(r, best_point) /= objeval_value('quadobj', best_point)) failures = failures + 1
+      call objeval_run_end(r)
+    end do
+    call objeval_study_close(s)
+    call objeval_study_open(s, folder, 'one batch', 'uniform in [0, 1]')
+    call objeval_run_start(r, s, 'doorcost')
+    call random_number(doors)
+    call objeval_run_evaluate(r, doors, costs, threads=2)
+    if (objeval_run_best(r, best_doors) /= minval(costs)) failures = failures + 1
+    call objeval_run_end(r)
+    call objeval_study_close(s)
+    call execute_command_line('python3 ' // trim(format) // ' ' // folder // ' --runs 4 > /dev/null', exitstat=result)
+    if (result /= 0) then
+      print '(a)', 'FAIL the study does not load'
+      failures = failures + 1
+    else
+      print '(a)', 'fortran: a study of 4 runs loads by IOHanalyzer''s rules'
+    end if
   end subroutine
 end program

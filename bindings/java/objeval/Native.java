@@ -24,7 +24,8 @@ import java.util.Locale;
  */
 final class Native {
   /** The library's statuses, as objeval.h numbers them (a test holds them to it). */
-  static final int OBJEVAL_OK = 0, OBJEVAL_INTERNAL_ERROR = 4;
+  static final int OBJEVAL_OK = 0, OBJEVAL_INTERNAL_ERROR = 4, OBJEVAL_BUDGET_SPENT = 5, OBJEVAL_CANNOT_WRITE = 6,
+      OBJEVAL_BAD_ARGUMENT = 7;
   /** A call that left a Java exception pending, as objeval_jni.c says so. */
   static final int PENDING = -1;
 
@@ -157,4 +158,25 @@ final class Native {
 
   static native int batchDoubleToDouble(int problem, double[] points, int first, int count, double[] values,
       int threads);
+
+  /** A study's handle, 0 where it could not be opened (lastError says why). */
+  static native long studyOpen(String folder, String algorithm, String info, int options);
+
+  static native void studyClose(long study);
+
+  /** A run's handle, 0 where it could not be started. */
+  static native long runStart(long study, int problem, long budget, String attributes);
+
+  /** As batchFloat and its likes, through a run; kind 0 floats, 1 doubles in, 2 doubles in and out. */
+  static native int runBatch(long run, int problem, Object points, int first, int count, Object values, int threads,
+      int kind);
+
+  static native long runEvaluations(long run);
+
+  static native float runBest(long run, float[] point);
+
+  static native int runEnd(long run);
+
+  /** The words of the last study call on this thread that failed. */
+  static native String lastError();
 }

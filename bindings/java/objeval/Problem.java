@@ -41,6 +41,10 @@ public final class Problem {
     this.description = Native.problemText(index, 1);
   }
 
+  int index() {
+    return index;
+  }
+
   /** The problem's name, as "quadobj". */
   public String name() {
     return name;

@@ -5,13 +5,16 @@ import java.nio.ByteOrder;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Random;
+import objeval.BudgetSpentException;
 import objeval.Objeval;
 import objeval.Problem;
+import objeval.Run;
+import objeval.Study;
 
 /**
  * objeval.Objeval against the golden bits, one point (float[] and double[])
  * and batch, on every thread count; its errors; then a caller's loop.
- *   java -cp objeval.jar:. ObjevalTest CORPUS_DIR
+ *   java -cp objeval.jar:. ObjevalTest CORPUS_DIR STUDY_FORMAT_PY
  */
 public final class ObjevalTest {
   interface One { float of(float[] point); }
@@ -110,6 +113,66 @@ public final class ObjevalTest {
     expectThrows(IllegalArgumentException.class, () -> problem.evaluate(new double[dimension], new double[2], 1));
   }
 
+  /**
+   * A study of two algorithms, a random search on a budget its last batch
+   * crosses and a local search through a run, which IOHanalyzer's rules
+   * (study_format.py) load whole.
+   */
+  static void study(Path format, Path folder) throws IOException {
+    Random random = new Random(5);
+    try (Study study = Study.open(folder, "random search", "uniform in [-1, 1]")) {
+      for (int seed = 1; seed <= 3; seed++) {
+        try (Run run = study.run("quadobj", 55, "seed=" + seed)) {
+          double[] points = new double[10 * 50];
+          float[] values = new float[10];
+          long evaluated = -1;
+          try {
+            for (int k = 0; k < 6; k++) {
+              for (int n = 0; n < points.length; n++) points[n] = 2 * random.nextDouble() - 1;
+              run.evaluate(points, values, 2);
+            }
+          } catch (BudgetSpentException e) {
+            evaluated = e.evaluated();
+          }
+          if (evaluated != 5 || run.evaluations() != 55 || run.best() != Objeval.quadobj(run.bestPoint())) {
+            System.out.println("FAIL run " + seed + ": " + run.evaluations() + " evaluations, " + evaluated);
+            failures++;
+          }
+        }
+      }
+    }
+    try (Study study = Study.open(folder, "local search", "steps of 0.2");
+         Run run = study.run("doorcost", 0, "seed=0")) {
+      double[] x = new double[240];
+      float best = run.evaluate(x);
+      for (int step = 0; step < 200; step++) {
+        double[] trial = x.clone();
+        trial[random.nextInt(240)] += 0.2;
+        float value = run.evaluate(trial);
+        if (value < best) {
+          best = value;
+          x = trial;
+        }
+      }
+      compare("the local search's best in the study", new float[] {run.best()}, new float[] {best});
+    }
+    expectThrows(java.io.UncheckedIOException.class,
+        () -> Study.open(folder.resolve("random search").resolve("IOHprofiler_f2_quadobj.json"), "x", ""));
+    Process check = new ProcessBuilder("python3", format.toString(), folder.toString(), "--runs", "4")
+        .redirectErrorStream(true).start();
+    String loaded = new String(check.getInputStream().readAllBytes());
+    try {
+      if (check.waitFor() != 0) {
+        System.out.println("FAIL the study does not load:\n" + loaded);
+        failures++;
+      } else {
+        System.out.println("java: a study of 4 runs loads by IOHanalyzer's rules");
+      }
+    } catch (InterruptedException e) {
+      Thread.currentThread().interrupt();
+    }
+  }
+
   public static void main(String[] args) throws IOException {
     Path corpus = Path.of(args[0]);
     // Every problem of the table, then the two programs' own shorthands.
@@ -137,6 +200,7 @@ public final class ObjevalTest {
     }
     compare("the loop's best value", new float[] {best}, new float[] {Objeval.quadobj(x)});
     System.out.printf("java: a local search on quadobj reached %f (libobjeval %s)%n", best, Objeval.version());
+    study(Path.of(args[1]), Files.createTempDirectory("objeval-study"));
     if (failures > 0) System.exit(1);
     System.out.println("java: every value is golden");
   }

@@ -2,7 +2,7 @@
 % loaded, against the golden bits, one point and batch, in double, single
 % and integer classes, on every thread count; its errors; then two real
 % callers: fminsearch, and the ga package with a vectorised fitness.
-%   octave-cli --no-history octave_test.m CORPUS_DIR PACKAGE_TARBALL SCRATCH_DIR
+%   octave-cli --no-history octave_test.m CORPUS_DIR PACKAGE_TARBALL SCRATCH_DIR STUDY_FORMAT_PY
 1;
 
 function values = read_floats(path)
@@ -44,6 +44,7 @@ end
 arguments = argv();
 corpus = arguments{1};
 scratch = arguments{3};
+study_format = arguments{4};
 pkg("prefix", [scratch "/packages"], [scratch "/packages"]);
 pkg("local_list", [scratch "/octave_packages"]);
 pkg("install", "-local", arguments{2});  % -local: private even as root
@@ -101,9 +102,38 @@ else
   failures += compare("ga's reported value", fval, single(objeval_quadobj(x)));
   printf("octave: ga, vectorised, on quadobj reached %.6f\n", fval);
 end
+% A study of two algorithms: random search on a budget that its last batch
+% crosses, and fminsearch through a run; IOHanalyzer's rules load each run.
+folder = [scratch "/study"];
+s = objeval_study (folder, "random search", "uniform in [-1, 1]");
+for seed = 1:3
+  rand ("seed", seed);
+  r = objeval_run (s, "quadobj", 55, sprintf ("seed=%d", seed));
+  failures += expect_error ("objeval:budget", @() cellfun (@(k) objeval_run_evaluate (r, 2 * rand (10, 50) - 1), num2cell (1:6), "UniformOutput", false));
+  [best, point, evaluations] = objeval_run_state (r);
+  if evaluations != 55 || best != objeval_quadobj (point)
+    printf ("FAIL run %d: %d evaluations, best %g\n", seed, evaluations, best);
+    failures += 1;
+  end
+  objeval_run_end (r);
+end
+objeval_study_close (s);
+s = objeval_study (folder, "fminsearch", "from 0");
+r = objeval_run (s, "quadobj", 0, "seed=0");
+[x, fval] = fminsearch (@(x) objeval_run_evaluate (r, x), zeros (1, 50), optimset ("MaxFunEvals", 300));
+failures += compare ("fminsearch's best in the study", objeval_run_state (r), single (fval));
+objeval_run_end (r);
+objeval_study_close (s);
+failures += expect_error ("objeval:study", @() objeval_run_end (r));
+[status, loaded] = system (sprintf ("python3 '%s' '%s' --runs 4", study_format, folder));
+if status != 0
+  printf ("FAIL the study does not load:\n%s", loaded);
+  failures += 1;
+end
+
 if failures
   exit(1);
 end
-printf("octave: every value is golden\n");
+printf("octave: every value is golden; a study of 4 runs loads by IOHanalyzer's rules\n");
 
 % SPDX-License-Identifier: MIT

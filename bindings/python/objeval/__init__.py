@@ -19,6 +19,7 @@ from typing import Any
 
 from ._library import load_library, package_version, problem_table
 from ._problem import Problem
+from ._study import BudgetSpent, Run, Study
 
 __version__: str = package_version()
 
@@ -43,4 +44,5 @@ def evaluate(name: str, x: Any, threads: int = 1) -> Any:
     return problem(name)(x, threads)
 
 
-__all__ = ["Problem", "problems", "problem", "evaluate", "doorcost", "quadobj", "__version__"]
+__all__ = ["Problem", "problems", "problem", "evaluate", "doorcost", "quadobj", "Study", "Run", "BudgetSpent",
+           "__version__"]

@@ -61,12 +61,33 @@ def load_library(version: str) -> ctypes.CDLL:
                                 ctypes.c_void_p, ctypes.c_uint]
             strided.restype = ctypes.c_int
         library.objeval_status_message.argtypes, library.objeval_status_message.restype = [ctypes.c_int], ctypes.c_char_p
+        _type_studies(library)
     except (OSError, AttributeError) as error:
         raise ImportError(f"objeval: {path} cannot be loaded as libobjeval: {error}") from None
     found = library.objeval_version().decode()
     if found != version:
         raise ImportError(f"objeval: {path} is libobjeval {found}; this package is {version}")
     return library
+
+
+def _type_studies(library):
+    """The study calls' types (<objeval/objeval.h>)."""
+    pointer, size, count = ctypes.c_void_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_size_t)
+    calls = {
+        "objeval_study_open": [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_uint,
+                               ctypes.POINTER(ctypes.c_void_p)],
+        "objeval_run_start": [pointer, size, ctypes.c_ulonglong, ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)],
+        "objeval_run_evaluate": [pointer, pointer, size, pointer, ctypes.c_uint, count],
+        "objeval_run_evaluate_strided": [pointer, pointer, size, size, size, pointer, ctypes.c_uint, count],
+        "objeval_run_evaluate_double": [pointer, pointer, size, size, size, pointer, ctypes.c_uint, count],
+        "objeval_run_end": [pointer],
+    }
+    for name, arguments in calls.items():
+        getattr(library, name).argtypes, getattr(library, name).restype = arguments, ctypes.c_int
+    library.objeval_study_close.argtypes, library.objeval_study_close.restype = [pointer], None
+    library.objeval_run_evaluations.argtypes, library.objeval_run_evaluations.restype = [pointer], ctypes.c_ulonglong
+    library.objeval_run_best.argtypes, library.objeval_run_best.restype = [pointer, pointer], ctypes.c_float
+    library.objeval_last_error.argtypes, library.objeval_last_error.restype = [], ctypes.c_char_p
 
 
 def problem_table(library: ctypes.CDLL) -> Iterator[tuple[int, str, int, str]]:

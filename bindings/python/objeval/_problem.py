@@ -35,6 +35,16 @@ def _is_row(v):
     return hasattr(v, "__iter__") and not isinstance(v, (str, bytes, bytearray)) and not is_number(v)
 
 
+class PartlyEvaluated(Exception):
+    """A call that evaluated only its first ``evaluated`` points; ``values``
+    holds their values once the call that raised it has them."""
+
+    def __init__(self, message, evaluated):
+        super().__init__(message)
+        self.evaluated = evaluated
+        self.values = None
+
+
 def _by_name(name):
     """Unpickles a problem: the one of that name in this process's objeval."""
     import objeval
@@ -87,6 +97,10 @@ class Problem:
     def _evaluate(self, points, count, values, threads):
         self._check(self._library.objeval_evaluate(self._index, points, count, values, threads))
 
+    def _evaluate_layout(self, itemsize, points, count, point_stride, coordinate_stride, values, threads):
+        call = self._library.objeval_evaluate_double if itemsize == 8 else self._library.objeval_evaluate_strided
+        self._check(call(self._index, points, count, point_stride, coordinate_stride, values, threads))
+
     def _check(self, status):
         if status != 0:  # the arguments were checked here: a fault of this package
             raise RuntimeError(f"{self.name}: {self._library.objeval_status_message(status).decode()}")
@@ -136,12 +150,16 @@ class Problem:
         else:
             values = array.array("f", bytes(4 * (1 if count is None else count)))
             out = values.buffer_info()[0]
-        if count is None:
-            self._evaluate(address, 1, out, 1)
-            return float(values[0])
-        if count:
-            self._evaluate(address, count, out, min(int(threads), _LARGEST_THREADS))
-        return values
+        try:
+            if count is None:
+                self._evaluate(address, 1, out, 1)
+                return float(values[0])
+            if count:
+                self._evaluate(address, count, out, min(int(threads), _LARGEST_THREADS))
+            return values
+        except PartlyEvaluated as partly:
+            partly.values = values[: partly.evaluated]
+            raise
 
     def _in_place(self, a, threads):
         """The values of a float32 or float64 array read where it lies, through
@@ -163,9 +181,12 @@ class Problem:
         count = points.shape[0]
         values = _np.empty(count, dtype=_np.float32)
         if count:
-            call = self._library.objeval_evaluate_double if item == 8 else self._library.objeval_evaluate_strided
-            self._check(call(self._index, points.ctypes.data, count, point_stride, coordinate_stride, values.ctypes.data,
-                             threads if not one else 1))
+            try:
+                self._evaluate_layout(item, points.ctypes.data, count, point_stride, coordinate_stride,
+                                      values.ctypes.data, threads if not one else 1)
+            except PartlyEvaluated as partly:
+                partly.values = values[: partly.evaluated]
+                raise
         return float(values[0]) if one else values
 
     def _from_array(self, a):

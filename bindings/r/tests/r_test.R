@@ -2,9 +2,10 @@
 # The R package against the golden bits, one point and batch, on every
 # thread count; its errors; then real callers: optim (L-BFGS-B), DEoptim
 # and nloptr.
-#   Rscript r_test.R CORPUS_DIR
+#   Rscript r_test.R CORPUS_DIR STUDY_FORMAT_PY
 library(objeval)
 corpus <- commandArgs(trailingOnly = TRUE)[1]
+study_format <- commandArgs(trailingOnly = TRUE)[2]
 failures <- 0
 
 read_floats <- function(path) {
@@ -71,6 +72,42 @@ if (requireNamespace("nloptr", quietly = TRUE)) {
   cat(sprintf("r: nloptr (BOBYQA) on quadobj reached %.6f\n", result$objective))
 } else {
   cat("SKIPPED nloptr: the package is not installed (Debian: r-cran-nloptr)\n")
+}
+# A study of two algorithms: random search on a budget, whose last batch
+# crosses it, and nloptr with a run as its objective; IOHanalyzer's rules
+# load every run, each with exactly its evaluations.
+folder <- file.path(tempdir(), "study")
+s <- study(folder, "random search", "uniform in [-1, 1]")
+for (seed in 1:3) {
+  set.seed(seed)
+  f <- study_run(s, "quadobj", budget = 55, seed = seed)
+  spent <- tryCatch({
+    for (k in 1:6) f(matrix(runif(10 * 50, -1, 1), nrow = 10))
+    NULL
+  }, objeval_budget_spent = function(e) e)
+  state <- run_state(f)
+  if (is.null(spent) || spent$evaluated != 5 || state$evaluations != 55 || state$best != quadobj(state$best_point)) {
+    cat(sprintf("FAIL the run of seed %d: %s evaluations\n", seed, state$evaluations)); failures <- failures + 1
+  }
+  end_run(f)
+}
+close_study(s)
+runs <- 3
+if (requireNamespace("nloptr", quietly = TRUE)) {
+  s <- study(folder, "BOBYQA", "nloptr, from 0")
+  f <- study_run(s, "quadobj", seed = 0)
+  result <- nloptr::nloptr(rep(0, 50), eval_f = f, lb = rep(-1, 50), ub = rep(1, 50),
+                           opts = list(algorithm = "NLOPT_LN_BOBYQA", maxeval = 200))
+  compare("nloptr's best in the study", run_state(f)$best, result$objective)
+  end_run(f)
+  close_study(s)
+  runs <- 4
+}
+loaded <- system2(Sys.which("python3"), c(study_format, shQuote(folder), "--runs", runs), stdout = TRUE)
+if (!is.null(attr(loaded, "status"))) {
+  cat("FAIL the study does not load:", loaded, sep = "\n"); failures <- failures + 1
+} else {
+  cat("r: a study of", length(loaded), "runs loads by IOHanalyzer's rules\n")
 }
 if (failures > 0) quit(status = 1)
 cat("r: every value is golden\n")

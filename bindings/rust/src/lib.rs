@@ -33,6 +33,9 @@
 #![deny(missing_docs)]
 
 mod ffi;
+mod study;
+
+pub use study::{Run, Study, StudyOptions};
 
 use std::ffi::{CStr, CString};
 use std::fmt;
@@ -316,6 +319,12 @@ pub enum Status {
     NoSuchProblem,
     /// The library's `OBJEVAL_INTERNAL_ERROR`: it failed inside.
     InternalError,
+    /// The library's `OBJEVAL_BUDGET_SPENT`: a run's budget is spent.
+    BudgetSpent,
+    /// The library's `OBJEVAL_CANNOT_WRITE`: a study's files cannot be written.
+    CannotWrite,
+    /// The library's `OBJEVAL_BAD_ARGUMENT`: an argument the call cannot take.
+    BadArgument,
     /// A status this crate does not know, from a newer library.
     Other(i32),
 }
@@ -327,6 +336,9 @@ impl From<c_int> for Status {
             ffi::OBJEVAL_COUNT_TOO_LARGE => Status::CountTooLarge,
             ffi::OBJEVAL_NO_SUCH_PROBLEM => Status::NoSuchProblem,
             ffi::OBJEVAL_INTERNAL_ERROR => Status::InternalError,
+            ffi::OBJEVAL_BUDGET_SPENT => Status::BudgetSpent,
+            ffi::OBJEVAL_CANNOT_WRITE => Status::CannotWrite,
+            ffi::OBJEVAL_BAD_ARGUMENT => Status::BadArgument,
             other => Status::Other(other),
         }
     }
@@ -351,6 +363,9 @@ impl Status {
             Status::CountTooLarge => ffi::OBJEVAL_COUNT_TOO_LARGE,
             Status::NoSuchProblem => ffi::OBJEVAL_NO_SUCH_PROBLEM,
             Status::InternalError => ffi::OBJEVAL_INTERNAL_ERROR,
+            Status::BudgetSpent => ffi::OBJEVAL_BUDGET_SPENT,
+            Status::CannotWrite => ffi::OBJEVAL_CANNOT_WRITE,
+            Status::BadArgument => ffi::OBJEVAL_BAD_ARGUMENT,
             Status::Other(status) => status,
         }
     }
@@ -374,6 +389,14 @@ pub struct Error {
 impl Error {
     fn length(message: String) -> Error {
         Error { status: Status::WrongLength, message }
+    }
+
+    /// The library's failure `status`, in the words of its last error.
+    fn from_library(status: c_int, what: &str) -> Error {
+        // SAFETY: a string the library keeps per thread, and any status has a static message.
+        let words = text(unsafe { ffi::objeval_last_error() });
+        let words = if words.is_empty() { text(unsafe { ffi::objeval_status_message(status) }) } else { words };
+        Error { status: Status::from(status), message: format!("{what}: {words}") }
     }
 
     /// What went wrong, as a status.

@@ -9,7 +9,8 @@ problems <- function() {
   data.frame(name = table[[1]], dimension = table[[2]], description = table[[3]], stringsAsFactors = FALSE)
 }
 
-evaluate <- function(problem, x, threads = getOption("objeval.threads", 1L)) {
+# The problem's index and dimension, or an error naming those there are.
+find_problem <- function(problem) {
   if (!is.character(problem) || length(problem) != 1 || is.na(problem)) {
     stop("objeval: problem must be one name, such as \"quadobj\"", call. = FALSE)
   }
@@ -18,7 +19,12 @@ evaluate <- function(problem, x, threads = getOption("objeval.threads", 1L)) {
     stop(sprintf("objeval: no such problem \"%s\"; the problems are %s", problem,
                  paste(problems()$name, collapse = ", ")), call. = FALSE)
   }
-  dimension <- found[2]
+  found
+}
+
+# x as points of `dimension` numbers: list(x, count, rows), or an error
+# naming the shape it came in.
+as_points <- function(problem, dimension, x, threads) {
   if (is.data.frame(x)) {
     kinds <- vapply(x, function(column) class(column)[1], "")
     not_numbers <- !vapply(x, function(column) is.numeric(column) || is.logical(column), TRUE)
@@ -46,10 +52,61 @@ evaluate <- function(problem, x, threads = getOption("objeval.threads", 1L)) {
   if (!is.numeric(threads) || length(threads) != 1 || is.na(threads) || threads < 0 || threads != floor(threads)) {
     stop(sprintf("objeval: %s: threads must be a whole number, 0 (one per CPU) or more", problem), call. = FALSE)
   }
-  count <- if (rows) nrow(x) else 1
-  .Call(objeval_r_evaluate, found[1], x, as.double(count), rows, as.double(min(threads, 4294967295)))
+  list(x = x, count = as.double(if (rows) nrow(x) else 1), rows = rows, threads = as.double(min(threads, 4294967295)))
+}
+
+evaluate <- function(problem, x, threads = getOption("objeval.threads", 1L)) {
+  found <- find_problem(problem)
+  p <- as_points(problem, found[2], x, threads)
+  .Call(objeval_r_evaluate, found[1], p$x, p$count, p$rows, p$threads)
 }
 
 doorcost <- function(x) evaluate("doorcost", x)
 
 quadobj <- function(x) evaluate("quadobj", x)
+
+# Studies: runs of an algorithm, every evaluation counted in order, logged
+# where IOHanalyzer reads them.
+
+study <- function(folder, algorithm, info = "", every_evaluation = FALSE, points = FALSE) {
+  stopifnot(is.character(folder), length(folder) == 1, is.character(algorithm), length(algorithm) == 1,
+            is.character(info), length(info) == 1)
+  pointer <- .Call(objeval_r_study_open, path.expand(folder), algorithm, info,
+                   as.double(every_evaluation + 2 * points))
+  structure(list(pointer = pointer, folder = folder, algorithm = algorithm), class = "objeval_study")
+}
+
+close_study <- function(study) invisible(.Call(objeval_r_study_close, study$pointer))
+
+study_run <- function(study, problem, budget = NULL, ...) {
+  found <- find_problem(problem)
+  attributes <- list(...)
+  if (length(attributes) && (is.null(names(attributes)) || any(names(attributes) == ""))) {
+    stop("objeval: a run's attributes are named: seed = 1", call. = FALSE)
+  }
+  text <- paste(names(attributes), vapply(attributes, format, ""), sep = "=", collapse = ";")
+  pointer <- .Call(objeval_r_run_start, study$pointer, found[1], as.double(if (is.null(budget)) 0 else budget), text)
+  dimension <- found[2]
+  # x alone, as nloptr takes an objective: the thread count is options(objeval.threads).
+  f <- function(x) {
+    p <- as_points(problem, dimension, x, getOption("objeval.threads", 1L))
+    values <- .Call(objeval_r_run_evaluate, pointer, p$x, p$count, p$rows, p$threads)
+    evaluated <- attr(values, "evaluated")
+    attr(values, "evaluated") <- NULL
+    if (evaluated < length(values)) {
+      stop(structure(class = c("objeval_budget_spent", "error", "condition"),
+                     list(message = sprintf("objeval: %s: the run's budget is spent: %d of %d points evaluated",
+                                            problem, as.integer(evaluated), length(values)),
+                          call = NULL, evaluated = evaluated, values = values[seq_len(evaluated)])))
+    }
+    values
+  }
+  structure(f, class = c("objeval_run", "function"), pointer = pointer, problem = problem, dimension = dimension)
+}
+
+run_state <- function(run) {
+  state <- .Call(objeval_r_run_state, attr(run, "pointer"), as.double(attr(run, "dimension")))
+  list(evaluations = state[[1]], best = state[[2]], best_point = state[[3]])
+}
+
+end_run <- function(run) invisible(.Call(objeval_r_run_end, attr(run, "pointer")))

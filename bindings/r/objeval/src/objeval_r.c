@@ -41,6 +41,16 @@ static SEXP objeval_r_find(SEXP name) {
   return found;
 }
 
+/* x's numbers as doubles: integer and logical too, NA as NaN. */
+static double const* numbers(SEXP x) {
+  if (TYPEOF(x) == REALSXP) return REAL(x);
+  R_xlen_t const n = XLENGTH(x);
+  int const* in = TYPEOF(x) == INTSXP ? INTEGER(x) : LOGICAL(x);
+  double* widened = (double*)R_alloc(n > 0 ? (size_t)n : 1, sizeof(double));
+  for (R_xlen_t k = 0; k < n; ++k) widened[k] = in[k] == NA_INTEGER ? NAN : (double)in[k];
+  return widened;
+}
+
 /* x: one point, or, where `rows`, a count-by-dimension matrix, column-major. */
 static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP rows_, SEXP threads_) {
   size_t const index = (size_t)REAL(problem)[0];
@@ -49,27 +59,118 @@ static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP rows_, SE
   unsigned const threads = (unsigned)REAL(threads_)[0];
   size_t const dimension = objeval_problem_at(index)->dimension;
   SEXP result = PROTECT(allocVector(REALSXP, (R_xlen_t)count));
-  double const* points;
-  if (TYPEOF(x) == REALSXP) {
-    points = REAL(x);
-  } else { /* integer or logical: numbers, NA as NaN */
-    R_xlen_t const n = XLENGTH(x);
-    int const* in = TYPEOF(x) == INTSXP ? INTEGER(x) : LOGICAL(x);
-    double* widened = (double*)R_alloc(n > 0 ? (size_t)n : 1, sizeof(double));
-    for (R_xlen_t k = 0; k < n; ++k) widened[k] = in[k] == NA_INTEGER ? NAN : (double)in[k];
-    points = widened;
-  }
-  objeval_status const status = objeval_evaluate_doubles(index, points, count, rows ? 1 : dimension,
+  objeval_status const status = objeval_evaluate_doubles(index, numbers(x), count, rows ? 1 : dimension,
                                                          rows ? count : 1, REAL(result), threads);
   if (status != OBJEVAL_OK) error("objeval: %s", objeval_status_message(status));
   UNPROTECT(1);
   return result;
 }
 
+/* Studies: a study and a run are external pointers; a run that is
+ * collected unended is ended then, so that no run is lost. */
+static void study_closed(SEXP study) {
+  objeval_study_close((objeval_study*)R_ExternalPtrAddr(study));
+  R_ClearExternalPtr(study);
+}
+
+static void run_ended(SEXP run) {
+  objeval_run* r = (objeval_run*)R_ExternalPtrAddr(run);
+  if (r != NULL) objeval_run_end(r);
+  R_ClearExternalPtr(run);
+}
+
+static void fail_with(objeval_status status, const char* what) {
+  const char* words = objeval_last_error();
+  error("objeval: %s: %s", what, words[0] ? words : objeval_status_message(status));
+}
+
+static SEXP objeval_r_study_open(SEXP folder, SEXP algorithm, SEXP info, SEXP options) {
+  objeval_study* study = NULL;
+  objeval_status const status = objeval_study_open(CHAR(STRING_ELT(folder, 0)), CHAR(STRING_ELT(algorithm, 0)),
+                                                   CHAR(STRING_ELT(info, 0)), (unsigned)REAL(options)[0], &study);
+  if (status != OBJEVAL_OK) fail_with(status, CHAR(STRING_ELT(folder, 0)));
+  SEXP pointer = PROTECT(R_MakeExternalPtr(study, R_NilValue, R_NilValue));
+  R_RegisterCFinalizerEx(pointer, study_closed, TRUE);
+  UNPROTECT(1);
+  return pointer;
+}
+
+static SEXP objeval_r_study_close(SEXP study) {
+  study_closed(study);
+  return R_NilValue;
+}
+
+static SEXP objeval_r_run_start(SEXP study, SEXP problem, SEXP budget, SEXP attributes) {
+  objeval_study* s = (objeval_study*)R_ExternalPtrAddr(study);
+  if (s == NULL) error("objeval: the study is closed");
+  objeval_run* run = NULL;
+  objeval_status const status = objeval_run_start(s, (size_t)REAL(problem)[0], (unsigned long long)REAL(budget)[0],
+                                                  CHAR(STRING_ELT(attributes, 0)), &run);
+  if (status != OBJEVAL_OK) fail_with(status, "a run");
+  SEXP pointer = PROTECT(R_MakeExternalPtr(run, R_NilValue, R_NilValue));
+  R_RegisterCFinalizerEx(pointer, run_ended, TRUE);
+  UNPROTECT(1);
+  return pointer;
+}
+
+static objeval_run* live_run(SEXP run) {
+  objeval_run* r = (objeval_run*)R_ExternalPtrAddr(run);
+  if (r == NULL) error("objeval: the run has ended");
+  return r;
+}
+
+/* The values, with attribute "evaluated": fewer than the points where the
+ * budget is spent, which the R side says as a condition of its own. */
+static SEXP objeval_r_run_evaluate(SEXP run, SEXP x, SEXP count_, SEXP rows_, SEXP threads_) {
+  objeval_run* r = live_run(run);
+  size_t const count = (size_t)REAL(count_)[0];
+  int const rows = LOGICAL(rows_)[0];
+  size_t const dimension = (size_t)XLENGTH(x) / (count > 0 ? count : 1);
+  SEXP result = PROTECT(allocVector(REALSXP, (R_xlen_t)count));
+  size_t evaluated = 0;
+  objeval_status const status = objeval_run_evaluate_doubles(r, numbers(x), count, rows ? 1 : dimension,
+                                                             rows ? count : 1, REAL(result), (unsigned)REAL(threads_)[0],
+                                                             &evaluated);
+  if (status != OBJEVAL_OK && status != OBJEVAL_BUDGET_SPENT) fail_with(status, "a run");
+  setAttrib(result, install("evaluated"), ScalarReal((double)evaluated));
+  UNPROTECT(1);
+  return result;
+}
+
+/* list(evaluations, best, best point): `dimension` numbers. */
+static SEXP objeval_r_run_state(SEXP run, SEXP dimension) {
+  objeval_run* r = live_run(run);
+  size_t const d = (size_t)REAL(dimension)[0];
+  float* point = (float*)R_alloc(d > 0 ? d : 1, sizeof(float));
+  float const best = objeval_run_best(r, point);
+  SEXP state = PROTECT(allocVector(VECSXP, 3));
+  SET_VECTOR_ELT(state, 0, ScalarReal((double)objeval_run_evaluations(r)));
+  SET_VECTOR_ELT(state, 1, ScalarReal((double)best));
+  SEXP coordinates = PROTECT(allocVector(REALSXP, (R_xlen_t)d));
+  for (size_t k = 0; k < d; ++k) REAL(coordinates)[k] = point[k];
+  SET_VECTOR_ELT(state, 2, coordinates);
+  UNPROTECT(2);
+  return state;
+}
+
+static SEXP objeval_r_run_end(SEXP run) {
+  objeval_run* r = live_run(run);
+  R_ClearExternalPtr(run);
+  objeval_status const status = objeval_run_end(r);
+  if (status != OBJEVAL_OK) fail_with(status, "a run's end");
+  return R_NilValue;
+}
+
 static R_CallMethodDef const calls[] = {
     {"objeval_r_problems", (DL_FUNC)&objeval_r_problems, 0},
     {"objeval_r_find", (DL_FUNC)&objeval_r_find, 1},
     {"objeval_r_evaluate", (DL_FUNC)&objeval_r_evaluate, 5},
+    {"objeval_r_study_open", (DL_FUNC)&objeval_r_study_open, 4},
+    {"objeval_r_study_close", (DL_FUNC)&objeval_r_study_close, 1},
+    {"objeval_r_run_start", (DL_FUNC)&objeval_r_run_start, 4},
+    {"objeval_r_run_evaluate", (DL_FUNC)&objeval_r_run_evaluate, 5},
+    {"objeval_r_run_state", (DL_FUNC)&objeval_r_run_state, 2},
+    {"objeval_r_run_end", (DL_FUNC)&objeval_r_run_end, 1},
     {NULL, NULL, 0},
 };
 

@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: MIT
+// The C interface's studies: a folder and an algorithm, runs through which
+// points are evaluated, counted and logged (study/).
+#include "study/run_log.hpp"
+
+#include <objeval/objeval.h>
+
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <utility>
+
+struct objeval_study {
+  std::shared_ptr<objeval::study::study_settings const> settings;
+};
+
+struct objeval_run {
+  std::size_t problem;
+  std::mutex in_use;  // a run is one caller's; this keeps two from tearing it apart
+  std::unique_ptr<objeval::study::run_log> log;
+};
+
+namespace {
+
+thread_local std::string last_error;
+
+objeval_status said(objeval_status status, std::string message) {
+  last_error = std::move(message);
+  return status;
+}
+
+// Runs a study call: a failure becomes its status, with its words kept.
+template <class Call>
+objeval_status guarded(Call const& call) noexcept {
+  try {
+    return call();
+  } catch (objeval::study::failure const& f) {
+    last_error = f.message;
+    return static_cast<objeval_status>(f.status);
+  } catch (std::bad_alloc const&) {
+    return said(OBJEVAL_INTERNAL_ERROR, "out of memory");
+  } catch (...) {
+    return said(OBJEVAL_INTERNAL_ERROR, "an internal error stopped the call");
+  }
+}
+
+bool is_name_character(char c, bool first) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
+}
+
+// "seed=7;restart=2" as pairs; names of letters, digits and '_', values
+// without ';', tabs or line ends.
+std::vector<std::pair<std::string, std::string>> parse_attributes(char const* text) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (text == nullptr) return pairs;
+  for (std::string_view const part : objeval::study::split(text, ';')) {
+    if (part.empty()) continue;
+    std::size_t const equals = part.find('=');
+    std::string_view const name = part.substr(0, equals);
+    bool good = equals != std::string_view::npos && !name.empty() && name != "instance" && name != "evals" &&
+                name != "best";
+    for (std::size_t k = 0; good && k < name.size(); ++k) good = is_name_character(name[k], k == 0);
+    std::string_view const value = good ? part.substr(equals + 1) : std::string_view();
+    for (char const c : value) good = good && c != '\t' && c != '\n' && c != '\r';
+    for (auto const& [known, v] : pairs) good = good && known != name;
+    if (!good)
+      throw objeval::study::failure{OBJEVAL_BAD_ARGUMENT,
+                                    "attributes are name=value pairs joined by ';', each name once, of letters, "
+                                    "digits and '_' (not instance, evals or best), not \"" + std::string(part) + "\""};
+    pairs.emplace_back(name, value);
+  }
+  return pairs;
+}
+
+// Point p's floats of a layout, each double rounded once to float.
+template <class T>
+struct layout_point {
+  T const* points;
+  std::size_t point_stride, coordinate_stride, dimension;
+  void operator()(std::size_t p, float* out) const {
+    for (std::size_t k = 0; k < dimension; ++k) out[k] = static_cast<float>(points[p * point_stride + k * coordinate_stride]);
+  }
+};
+
+// Evaluates what the budget allows of `count` points through `evaluate`,
+// then counts and logs them.
+template <class T, class Out, class Evaluate>
+objeval_status run_evaluate(objeval_run* run, T const* points, size_t count, size_t point_stride,
+                            size_t coordinate_stride, Out* values, size_t* evaluated, Evaluate const& evaluate) {
+  if (evaluated != nullptr) *evaluated = 0;
+  if (run == nullptr) return said(OBJEVAL_NULL_POINTER, "the run is NULL");
+  std::lock_guard const lock(run->in_use);
+  objeval::study::run_log& log = *run->log;
+  std::size_t const n = log.allowed(count);
+  objeval_status const status = evaluate(n);
+  if (status != OBJEVAL_OK) return status;
+  return guarded([&] {
+    layout_point<T> const point{points, point_stride, coordinate_stride, log.dimension()};
+    if constexpr (std::is_same_v<Out, float>) {
+      log.record(n, values, point);
+    } else {
+      float narrowed[256];
+      for (std::size_t first = 0; first < n; first += std::size(narrowed)) {
+        std::size_t const size = std::min(std::size(narrowed), n - first);
+        for (std::size_t p = 0; p < size; ++p) narrowed[p] = static_cast<float>(values[first + p]);
+        log.record(size, narrowed, [&](std::size_t p, float* out) { point(first + p, out); });
+      }
+    }
+    if (evaluated != nullptr) *evaluated = n;
+    log.flush();
+    if (n < count)
+      return said(OBJEVAL_BUDGET_SPENT, "the run's budget is spent: " + std::to_string(n) + " of " +
+                                            std::to_string(count) + " points evaluated, " +
+                                            std::to_string(log.evaluations()) + " evaluations in all");
+    return OBJEVAL_OK;
+  });
+}
+
+}  // namespace
+
+extern "C" {
+
+objeval_status objeval_study_open(char const* folder, char const* algorithm, char const* info, unsigned options,
+                                  objeval_study** study) {
+  if (study == nullptr || folder == nullptr || algorithm == nullptr)
+    return said(OBJEVAL_NULL_POINTER, "the folder, the algorithm or the study is NULL");
+  *study = nullptr;
+  return guarded([&] {
+    std::string const name = algorithm;
+    if (name.empty()) return said(OBJEVAL_BAD_ARGUMENT, "the algorithm has no name");
+    for (char const c : name)
+      if (static_cast<unsigned char>(c) < 0x20) return said(OBJEVAL_BAD_ARGUMENT, "the algorithm's name holds a control character");
+    if (options & ~unsigned{OBJEVAL_LOG_EVERY_EVALUATION | OBJEVAL_LOG_POINTS})
+      return said(OBJEVAL_BAD_ARGUMENT, "options are OBJEVAL_LOG_EVERY_EVALUATION and OBJEVAL_LOG_POINTS");
+    auto settings = std::make_shared<objeval::study::study_settings>();
+    settings->folder = std::string(folder) + "/" + objeval::study::file_name_of(name);
+    settings->algorithm = name;
+    settings->info = info != nullptr ? info : "";
+    settings->options = options;
+    objeval::study::make_folder(folder);
+    objeval::study::make_folder(settings->folder);
+    // A byte written and taken back: a folder that takes no file, or a full
+    // disk, is said now rather than at the first run's end.
+    std::string const probe = settings->folder + "/.objeval-probe-" + std::to_string(::getpid());
+    int const fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) objeval::study::fail_writing("write into", settings->folder, errno);
+    bool const written = objeval::study::write_all(fd, "\n") && ::fsync(fd) == 0;
+    int const error = errno;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    if (!written) objeval::study::fail_writing("write into", settings->folder, error);
+    *study = new objeval_study{std::move(settings)};
+    return OBJEVAL_OK;
+  });
+}
+
+void objeval_study_close(objeval_study* study) { delete study; }
+
+objeval_status objeval_run_start(objeval_study* study, size_t problem, unsigned long long budget,
+                                 char const* attributes, objeval_run** run) {
+  if (study == nullptr || run == nullptr) return said(OBJEVAL_NULL_POINTER, "the study or the run is NULL");
+  *run = nullptr;
+  objeval_problem const* const p = objeval_problem_at(problem);
+  if (p == nullptr) return said(OBJEVAL_NO_SUCH_PROBLEM, "there is no such problem");
+  return guarded([&] {
+    auto pairs = parse_attributes(attributes);
+    objeval::study::problem_files files{study->settings->folder, problem + 1, p->name, p->dimension};
+    auto log = std::make_unique<objeval::study::run_log>(study->settings, std::move(files), budget, std::move(pairs));
+    *run = new objeval_run{problem, {}, std::move(log)};
+    return OBJEVAL_OK;
+  });
+}
+
+objeval_status objeval_run_evaluate(objeval_run* run, float const* points, size_t count, float* values,
+                                    unsigned threads, size_t* evaluated) {
+  std::size_t const d = run != nullptr ? run->log->dimension() : 0;
+  return run_evaluate(run, points, count, d, 1, values, evaluated, [&](std::size_t n) {
+    return objeval_evaluate(run->problem, points, n, values, threads);
+  });
+}
+
+objeval_status objeval_run_evaluate_strided(objeval_run* run, float const* points, size_t count, size_t point_stride,
+                                            size_t coordinate_stride, float* values, unsigned threads,
+                                            size_t* evaluated) {
+  return run_evaluate(run, points, count, point_stride, coordinate_stride, values, evaluated, [&](std::size_t n) {
+    return objeval_evaluate_strided(run->problem, points, n, point_stride, coordinate_stride, values, threads);
+  });
+}
+
+objeval_status objeval_run_evaluate_double(objeval_run* run, double const* points, size_t count, size_t point_stride,
+                                           size_t coordinate_stride, float* values, unsigned threads,
+                                           size_t* evaluated) {
+  return run_evaluate(run, points, count, point_stride, coordinate_stride, values, evaluated, [&](std::size_t n) {
+    return objeval_evaluate_double(run->problem, points, n, point_stride, coordinate_stride, values, threads);
+  });
+}
+
+objeval_status objeval_run_evaluate_doubles(objeval_run* run, double const* points, size_t count,
+                                            size_t point_stride, size_t coordinate_stride, double* values,
+                                            unsigned threads, size_t* evaluated) {
+  return run_evaluate(run, points, count, point_stride, coordinate_stride, values, evaluated, [&](std::size_t n) {
+    return objeval_evaluate_doubles(run->problem, points, n, point_stride, coordinate_stride, values, threads);
+  });
+}
+
+unsigned long long objeval_run_evaluations(objeval_run const* run) {
+  return run != nullptr ? run->log->evaluations() : 0;
+}
+
+float objeval_run_best(objeval_run const* run, float* point) {
+  if (run == nullptr) return __builtin_nanf("");
+  if (point != nullptr)
+    for (std::size_t k = 0; k < run->log->dimension(); ++k) point[k] = run->log->best_point()[k];
+  return run->log->best();
+}
+
+objeval_status objeval_run_end(objeval_run* run) {
+  if (run == nullptr) return said(OBJEVAL_NULL_POINTER, "the run is NULL");
+  std::unique_ptr<objeval_run> const ending(run);
+  return guarded([&] {
+    ending->log->end();
+    return OBJEVAL_OK;
+  });
+}
+
+char const* objeval_last_error(void) { return last_error.c_str(); }
+
+}
