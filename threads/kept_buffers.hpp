@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <new>
 
 namespace objeval {
