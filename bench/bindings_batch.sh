@@ -31,7 +31,7 @@ have() { command -v "$1" >/dev/null || { echo "left out: $2 (no $1)" >&2; return
 python=/usr/bin/python3
 if "$python" -c 'import numpy' 2>/dev/null; then callers+=(numpy_c numpy_fortran numpy_slice); else echo "left out: NumPy" >&2; fi
 if have octave-cli Octave && octave-cli --no-history --norc --eval "pkg prefix $work/octave $work/octave;
-     pkg local_list $work/octave_packages; pkg install $(ls "$prefix"/share/objeval/octave/objeval-*.tar.gz)" \
+     pkg local_list $work/octave_packages; pkg install -local $(ls "$prefix"/share/objeval/octave/objeval-*.tar.gz)" \
      >/dev/null 2>&1; then callers+=(octave); fi
 if have Rscript R && Rscript -e 'install.packages(commandArgs(TRUE)[1], repos = NULL, lib = commandArgs(TRUE)[2], quiet = TRUE)' \
      "$(ls "$prefix"/share/objeval/R/objeval_*.tar.gz)" "$work" >/dev/null 2>&1; then callers+=(r); fi

@@ -23,6 +23,7 @@ struct settings {
   bool round_trip = false;
   bool header = false;
   unsigned threads = 0;
+  unsigned spin_microseconds = 50;  // awake this long for the next line from a pipe
   // One run of a study: --log FOLDER --algorithm NAME [--info TEXT] [--budget N].
   std::string_view log_folder, algorithm, info;
   std::uint64_t budget = 0;  // 0: none
@@ -60,6 +61,9 @@ inline void print_usage(std::FILE* to) {
       "  --header      the first line that is not a comment holds column names: skip it\n"
       "  --threads N   threads that read and evaluate (default and 0: one per CPU this\n"
       "                process may use, never more); the output does not depend on it\n"
+      "  --spin US     from a pipe, stay awake up to US microseconds (default 50) for\n"
+      "                the next line before sleeping: a sleeping CPU wakes slowly; 0: sleep\n"
+      "                at once, using no CPU while the caller thinks\n"
       "  --            the end of the options: a FILE may start with '-'\n"
       "\n"
       "A study: the run is one run of algorithm NAME (described by TEXT) in the study\n"
@@ -106,7 +110,7 @@ inline std::string unknown_option(std::string_view argument) {
     return kept;
   };
   std::string const name = letters(argument);
-  for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version", "--log",
+  for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version", "--spin", "--log",
                                        "--algorithm", "--info", "--budget"})
     if (!name.empty() && (letters(known).starts_with(name) || name.starts_with(letters(known))))
       return message + "; did you mean " + std::string(known) + "?";
@@ -157,6 +161,11 @@ inline std::variant<settings, int> parse_arguments(int argc, char** argv) {
       chosen.round_trip = true;
     } else if (argument == "--header") {
       chosen.header = true;
+    } else if (auto const value = option_value(argument, "--spin", n, argc, argv)) {
+      std::optional<unsigned> const microseconds = parse_count(*value);
+      if (!microseconds || *microseconds > 1'000'000)
+        return fail_usage("--spin takes microseconds in digits, up to 1000000 (0 for none), not " + quoted(*value));
+      chosen.spin_microseconds = *microseconds;
     } else if (auto const value = option_value(argument, "--log", n, argc, argv)) {
       if (value->empty()) return fail_usage("--log takes a folder");
       chosen.log_folder = *value;

@@ -328,6 +328,7 @@ int main(int argc, char** argv) {
   auto const& chosen = std::get<objeval::points_cli::settings>(parsed);
   auto opened = open_input(chosen.file);
   if (int const* status = std::get_if<int>(&opened)) return *status;
+  std::get<objeval::points_cli::input_source>(opened).spin_microseconds = chosen.spin_microseconds;
   static char output_buffer[1 << 16];
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
 
