@@ -23,7 +23,7 @@ struct settings {
   bool round_trip = false;
   bool header = false;
   unsigned threads = 0;
-  unsigned spin_microseconds = 50;  // awake this long for the next line from a pipe
+  unsigned spin_microseconds = 0;  // awake this long for the next line from a pipe
   // One run of a study: --log FOLDER --algorithm NAME [--info TEXT] [--budget N].
   std::string_view log_folder, algorithm, info;
   std::uint64_t budget = 0;  // 0: none
@@ -61,9 +61,9 @@ inline void print_usage(std::FILE* to) {
       "  --header      the first line that is not a comment holds column names: skip it\n"
       "  --threads N   threads that read and evaluate (default and 0: one per CPU this\n"
       "                process may use, never more); the output does not depend on it\n"
-      "  --spin US     from a pipe, stay awake up to US microseconds (default 50) for\n"
-      "                the next line before sleeping: a sleeping CPU wakes slowly; 0: sleep\n"
-      "                at once, using no CPU while the caller thinks\n"
+      "  --spin US     from a pipe, stay awake up to US microseconds for the next line\n"
+      "                before sleeping, where a sleeping CPU wakes slowly; it burns up to\n"
+      "                US of CPU time a line (default 0: sleep at once)\n"
       "  --            the end of the options: a FILE may start with '-'\n"
       "\n"
       "A study: the run is one run of algorithm NAME (described by TEXT) in the study\n"

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include <poll.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #if defined(__linux__)
@@ -72,19 +73,17 @@ struct input_source {
   }
 
   // How long a reader that would wait for input first asks, awake, whether
-  // it has come: a CPU that halts takes tens of microseconds to wake on a
-  // virtual machine (some 40 on Intel 167), more than a coprocess's round
-  // trip. At most this much CPU time goes a line; 0: none, it sleeps at once.
+  // it has come: a CPU that halts takes tens of microseconds to wake on some
+  // virtual machines (some 40 on Intel 167), more than a coprocess's round
+  // trip. At most this much CPU time goes a line; 0: none, it sleeps at
+  // once, which measured best on Zen 3 (bench/coprocess_spin.py).
   unsigned spin_microseconds = 0;
 
   void spin_for_input() const noexcept {
     if (regular || spin_microseconds == 0) return;
     auto const until = std::chrono::steady_clock::now() + std::chrono::microseconds(spin_microseconds);
-    while (!waiting(0) && std::chrono::steady_clock::now() < until) {
-#if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
-#endif
-    }
+    // Yielding, not pausing: where the caller shares this CPU, it runs.
+    while (!waiting(0) && std::chrono::steady_clock::now() < until) sched_yield();
   }
 };
 
