@@ -23,6 +23,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -185,13 +187,22 @@ struct problem_files {
            std::to_string(run) + ".dat";
   }
 
-  // A new run's data file, numbered past every run already there.
+  // A new run's data file, numbered past every run already there; the
+  // search starts where this process's last one ended.
   int new_data_file(std::uint64_t& run) const {
-    make_folder(folder + "/" + data_folder());
-    for (run = 1;; ++run) {
+    std::string const folder_of_data = folder + "/" + data_folder();
+    make_folder(folder_of_data);
+    static std::mutex numbers_lock;
+    static std::map<std::string, std::uint64_t> last_numbers;
+    std::lock_guard const lock(numbers_lock);
+    std::uint64_t& last = last_numbers[folder_of_data];
+    for (run = last + 1;; ++run) {
       std::string const path = folder + "/" + data_file(run);
       int const fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_APPEND, 0666);
-      if (fd >= 0) return fd;
+      if (fd >= 0) {
+        last = run;
+        return fd;
+      }
       if (errno != EEXIST) fail_writing("make the data file", path, errno);
     }
   }
