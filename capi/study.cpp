@@ -127,29 +127,7 @@ objeval_status objeval_study_open(char const* folder, char const* algorithm, cha
     return said(OBJEVAL_NULL_POINTER, "the folder, the algorithm or the study is NULL");
   *study = nullptr;
   return guarded([&] {
-    std::string const name = algorithm;
-    if (name.empty()) return said(OBJEVAL_BAD_ARGUMENT, "the algorithm has no name");
-    for (char const c : name)
-      if (static_cast<unsigned char>(c) < 0x20) return said(OBJEVAL_BAD_ARGUMENT, "the algorithm's name holds a control character");
-    if (options & ~unsigned{OBJEVAL_LOG_EVERY_EVALUATION | OBJEVAL_LOG_POINTS})
-      return said(OBJEVAL_BAD_ARGUMENT, "options are OBJEVAL_LOG_EVERY_EVALUATION and OBJEVAL_LOG_POINTS");
-    auto settings = std::make_shared<objeval::study::study_settings>();
-    settings->folder = std::string(folder) + "/" + objeval::study::file_name_of(name);
-    settings->algorithm = name;
-    settings->info = info != nullptr ? info : "";
-    settings->options = options;
-    objeval::study::make_folder(folder);
-    objeval::study::make_folder(settings->folder);
-    // A byte written and taken back: a folder that takes no file, or a full
-    // disk, is said now rather than at the first run's end.
-    std::string const probe = settings->folder + "/.objeval-probe-" + std::to_string(::getpid());
-    int const fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) objeval::study::fail_writing("write into", settings->folder, errno);
-    bool const written = objeval::study::write_all(fd, "\n") && ::fsync(fd) == 0;
-    int const error = errno;
-    ::close(fd);
-    ::unlink(probe.c_str());
-    if (!written) objeval::study::fail_writing("write into", settings->folder, error);
+    auto settings = objeval::study::open_study(folder, algorithm, info != nullptr ? info : "", options);
     *study = new objeval_study{std::move(settings)};
     return OBJEVAL_OK;
   });

@@ -307,12 +307,8 @@ outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli:
 
 // The run this invocation is, added to the study in --log FOLDER.
 std::unique_ptr<objeval::study::run_log> start_run(objeval::points_cli::settings const& chosen) {
-  auto study = std::make_shared<objeval::study::study_settings>();
-  study->algorithm = std::string(chosen.algorithm);
-  study->info = std::string(chosen.info);
-  study->folder = std::string(chosen.log_folder) + "/" + objeval::study::file_name_of(study->algorithm);
-  objeval::study::make_folder(std::string(chosen.log_folder));
-  objeval::study::make_folder(study->folder);
+  auto study = objeval::study::open_study(std::string(chosen.log_folder), std::string(chosen.algorithm),
+                                          std::string(chosen.info), 0);
   std::size_t const index = static_cast<std::size_t>(chosen.problem - objeval::problems.data());
   objeval::study::problem_files files{study->folder, index + 1, chosen.problem->info.name,
                                       chosen.problem->info.dimension};

@@ -29,6 +29,34 @@ struct study_settings {
   unsigned options = 0;
 };
 
+// Opens a study: FOLDER (made if missing) and FOLDER/ALGORITHM in it. A
+// byte written and taken back, so that a folder that takes no file, or a
+// full disk, is said now rather than at the first run's end.
+inline std::shared_ptr<study_settings const> open_study(std::string const& folder, std::string const& algorithm,
+                                                        std::string const& info, unsigned options) {
+  if (algorithm.empty()) throw failure{bad_argument, "the algorithm has no name"};
+  for (char const c : algorithm)
+    if (static_cast<unsigned char>(c) < 0x20) throw failure{bad_argument, "the algorithm's name holds a control character"};
+  if (options & ~(log_every_evaluation | log_points))
+    throw failure{bad_argument, "options are OBJEVAL_LOG_EVERY_EVALUATION and OBJEVAL_LOG_POINTS"};
+  auto settings = std::make_shared<study_settings>();
+  settings->folder = folder + "/" + file_name_of(algorithm);
+  settings->algorithm = algorithm;
+  settings->info = info;
+  settings->options = options;
+  make_folder(folder);
+  make_folder(settings->folder);
+  std::string const probe = settings->folder + "/.objeval-probe-" + std::to_string(::getpid());
+  int const fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) fail_writing("write into", settings->folder, errno);
+  bool const written = write_all(fd, "\n") && ::fsync(fd) == 0;
+  int const error = errno;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  if (!written) fail_writing("write into", settings->folder, error);
+  return settings;
+}
+
 class run_log {
  public:
   run_log(std::shared_ptr<study_settings const> study, problem_files files, std::uint64_t budget,
