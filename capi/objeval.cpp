@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "capi/firewall.hpp"
 #include "capi/strided_points.hpp"
+#include "frame/float_state.hpp"
 #include "problems/table.hpp"
 #include "threads/kept_buffers.hpp"
 #include "threads/worker_pool.hpp"
@@ -36,34 +37,51 @@ objeval_status check_call(size_t problem, T const* points, size_t count, objeval
   return OBJEVAL_OK;
 }
 
+// A checked call's points into float values: one point goes to the
+// one-point function, whatever its layout.
+template <class T>
+void strided_values(objeval::problem_entry const& problem, T const* points, size_t count, objeval::strided layout,
+                    float* values, unsigned threads) {
+  if (count == 1) {
+    float point[objeval::largest_dimension];
+    objeval::gather(points, 0, 1, problem.info.dimension, layout, point);
+    values[0] = problem.one(point);
+    return;
+  }
+  objeval::evaluate_strided(problem, points, count, layout, values, threads);
+}
+
 template <class T>
 objeval_status checked_strided(size_t problem, T const* points, size_t count, objeval::strided layout, float* values,
                                unsigned threads) {
   objeval_status const status = check_call(problem, points, count, layout, values, sizeof(float));
   if (status != OBJEVAL_OK || count == 0) return status;
+  objeval::default_float_state const state;
   return objeval::firewall([&] {
-    objeval::evaluate_strided(objeval::problems[problem], points, count, layout, values, threads);
+    strided_values(objeval::problems[problem], points, count, layout, values, threads);
     return OBJEVAL_OK;
   });
 }
 
-// The values as floats, then widened exactly: into a buffer of them all, or,
-// without memory for one, a thousand at a time.
+// The values as floats into the first half of `values`' own memory, then
+// widened exactly in place from the last down, so that no float is
+// overwritten before it is read: no buffer, whatever the count.
 objeval_status checked_doubles(size_t problem, double const* points, size_t count, objeval::strided layout,
                                double* values, unsigned threads) {
   objeval_status const status = check_call(problem, points, count, layout, values, sizeof(double));
   if (status != OBJEVAL_OK || count == 0) return status;
-  std::unique_ptr<float[]> const all(new (std::nothrow) float[count]);
-  float some[1024];
-  std::size_t const step = all ? count : std::size(some);
-  float* const floats = all ? all.get() : some;
-  for (std::size_t first = 0; first < count; first += step) {
-    std::size_t const n = std::min(step, count - first);
-    objeval_status const done = checked_strided(problem, points + first * layout.point_stride, n, layout, floats, threads);
-    if (done != OBJEVAL_OK) return done;
-    for (std::size_t k = 0; k < n; ++k) values[first + k] = floats[k];
-  }
-  return OBJEVAL_OK;
+  objeval::default_float_state const state;
+  return objeval::firewall([&] {
+    auto* const floats = reinterpret_cast<float*>(values);
+    strided_values(objeval::problems[problem], points, count, layout, floats, threads);
+    for (std::size_t k = count; k-- > 0;) {
+      float value;
+      std::memcpy(&value, floats + k, sizeof value);
+      double const widened = value;
+      std::memcpy(values + k, &widened, sizeof widened);
+    }
+    return OBJEVAL_OK;
+  });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The C interface's studies: a folder and an algorithm, runs through which
 // points are evaluated, counted and logged (study/).
+#include "frame/float_state.hpp"
 #include "study/run_log.hpp"
 
 #include <objeval/objeval.h>
@@ -91,6 +92,7 @@ objeval_status run_evaluate(objeval_run* run, T const* points, size_t count, siz
   if (evaluated != nullptr) *evaluated = 0;
   if (run == nullptr) return said(OBJEVAL_NULL_POINTER, "the run is NULL");
   std::lock_guard const lock(run->in_use);
+  objeval::default_float_state const state;  // the points logged are those evaluated, written alike
   objeval::study::run_log& log = *run->log;
   std::size_t const n = log.allowed(count);
   objeval_status const status = evaluate(n);
@@ -196,6 +198,7 @@ float objeval_run_best(objeval_run const* run, float* point) {
 objeval_status objeval_run_end(objeval_run* run) {
   if (run == nullptr) return said(OBJEVAL_NULL_POINTER, "the run is NULL");
   std::unique_ptr<objeval_run> const ending(run);
+  objeval::default_float_state const state;
   return guarded([&] {
     ending->log->end();
     return OBJEVAL_OK;

@@ -3,6 +3,7 @@
 // the reader this CPU takes (simd/batch_readers.hpp) on each share.
 #pragma once
 
+#include "frame/float_state.hpp"
 #include "simd/batch_readers.hpp"
 #include "threads/shares.hpp"
 
@@ -12,11 +13,13 @@ namespace objeval {
 
 // Each call evaluates `count` points into results[0 .. count), bit for bit
 // as the one-point function, on `threads` threads (as thread_count() lowers
-// them): the results never depend on the count.
+// them): the results never depend on the count, nor on the caller's
+// floating-point state.
 
 // Rows of floats, a point after a point.
 template <class Problem>
 void evaluate_batch(float const* points, std::size_t count, float* results, unsigned threads) {
+  default_float_state const state;
   for_each_share(count, threads, 64, [points, results](std::size_t first, std::size_t size) {
     batch_reader<Problem>::rows(points + first * Problem::dimension, size, results + first);
   });
@@ -25,6 +28,7 @@ void evaluate_batch(float const* points, std::size_t count, float* results, unsi
 template <class Problem>
 void evaluate_columns(double const* columns, std::size_t stride, std::size_t count, float* results,
                       unsigned threads) {
+  default_float_state const state;
   constexpr std::size_t cache_set_period = std::size_t{1} << 16;
   bool const colliding = stride * sizeof(double) % cache_set_period == 0;
   for_each_share(count, threads, 64, [columns, stride, colliding, results](std::size_t first, std::size_t size) {
@@ -35,6 +39,7 @@ void evaluate_columns(double const* columns, std::size_t stride, std::size_t cou
 template <class Problem>
 void evaluate_double_rows(double const* points, std::size_t stride, std::size_t count, float* results,
                           unsigned threads) {
+  default_float_state const state;
   for_each_share(count, threads, 64, [points, stride, results](std::size_t first, std::size_t size) {
     batch_reader<Problem>::double_rows({points + first * stride, stride}, size, results + first);
   });

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "frame/exact_arithmetic.hpp"
+#include "frame/float_state.hpp"
 #include "simd/multiversion.hpp"
 
 #include <array>
@@ -40,6 +41,7 @@ class point_versions {
 
 template <class Problem>
 float evaluate_point(float const* point) noexcept {
+  default_float_state const state;
   return point_versions<Problem>::evaluate(point);
 }
 

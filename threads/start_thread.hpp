@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Helpers are started with every signal blocked: a signal meant for the host
 // (SIGINT in Python, the JVM's own) must reach one of the host's threads,
-// never a helper that runs evaluation code and cannot handle it.
+// never a helper that runs evaluation code and cannot handle it. Each runs
+// in the default floating-point state, whatever its maker's.
 #pragma once
+
+#include "frame/float_state.hpp"
 
 #include <thread>
 #include <utility>
@@ -25,7 +28,10 @@ std::thread start_thread(Function&& function) {
     ~restore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
   } const restore_after{before};
 #endif
-  return std::thread(std::forward<Function>(function));
+  return std::thread([run = std::forward<Function>(function)]() mutable {
+    default_float_state::establish();
+    run();
+  });
 }
 
 }  // namespace objeval

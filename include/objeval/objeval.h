@@ -24,7 +24,10 @@
  *   not exist in it); its batches start and end threads of their own.
  * - The library is never unloaded (dlclose keeps it: its helpers wait in it).
  * - Nothing thrown inside the library reaches the caller: a checked call
- *   returns OBJEVAL_INTERNAL_ERROR instead. */
+ *   returns OBJEVAL_INTERNAL_ERROR instead.
+ * - The caller's floating-point state (rounding mode, flush-to-zero,
+ *   exception masks) changes no value: each call computes in the default
+ *   state and hands the caller's back, exception flags included. */
 #ifndef OBJEVAL_H
 #define OBJEVAL_H
 
