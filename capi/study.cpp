@@ -2,10 +2,12 @@
 // The C interface's studies: a folder and an algorithm, runs through which
 // points are evaluated, counted and logged (study/).
 #include "frame/float_state.hpp"
+#include "study/check.hpp"
 #include "study/run_log.hpp"
 
 #include <objeval/objeval.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -18,7 +20,7 @@ struct objeval_study {
 
 struct objeval_run {
   std::size_t problem;
-  std::mutex in_use;  // a run is one caller's; this keeps two from tearing it apart
+  mutable std::mutex in_use;  // a run is one caller's; this keeps two from tearing it apart
   std::unique_ptr<objeval::study::run_log> log;
 };
 
@@ -29,6 +31,11 @@ thread_local std::string last_error;
 objeval_status said(objeval_status status, std::string message) {
   last_error = std::move(message);
   return status;
+}
+
+// A status from a call that says nothing more: its words, in the words' place.
+objeval_status said(objeval_status status) {
+  return status == OBJEVAL_OK ? status : said(status, objeval_status_message(status));
 }
 
 // Runs a study call: a failure becomes its status, with its words kept.
@@ -44,34 +51,6 @@ objeval_status guarded(Call const& call) noexcept {
   } catch (...) {
     return said(OBJEVAL_INTERNAL_ERROR, "an internal error stopped the call");
   }
-}
-
-bool is_name_character(char c, bool first) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
-}
-
-// "seed=7;restart=2" as pairs; names of letters, digits and '_', values
-// without ';', tabs or line ends.
-std::vector<std::pair<std::string, std::string>> parse_attributes(char const* text) {
-  std::vector<std::pair<std::string, std::string>> pairs;
-  if (text == nullptr) return pairs;
-  for (std::string_view const part : objeval::study::split(text, ';')) {
-    if (part.empty()) continue;
-    std::size_t const equals = part.find('=');
-    std::string_view const name = part.substr(0, equals);
-    bool good = equals != std::string_view::npos && !name.empty() && name != "instance" && name != "evals" &&
-                name != "best";
-    for (std::size_t k = 0; good && k < name.size(); ++k) good = is_name_character(name[k], k == 0);
-    std::string_view const value = good ? part.substr(equals + 1) : std::string_view();
-    for (char const c : value) good = good && c != '\t' && c != '\n' && c != '\r';
-    for (auto const& [known, v] : pairs) good = good && known != name;
-    if (!good)
-      throw objeval::study::failure{OBJEVAL_BAD_ARGUMENT,
-                                    "attributes are name=value pairs joined by ';', each name once, of letters, "
-                                    "digits and '_' (not instance, evals or best), not \"" + std::string(part) + "\""};
-    pairs.emplace_back(name, value);
-  }
-  return pairs;
 }
 
 // Point p's floats of a layout, each double rounded once to float.
@@ -96,7 +75,7 @@ objeval_status run_evaluate(objeval_run* run, T const* points, size_t count, siz
   objeval::study::run_log& log = *run->log;
   std::size_t const n = log.allowed(count);
   objeval_status const status = evaluate(n);
-  if (status != OBJEVAL_OK) return status;
+  if (status != OBJEVAL_OK) return said(status);
   return guarded([&] {
     layout_point<T> const point{points, point_stride, coordinate_stride, log.dimension()};
     if constexpr (std::is_same_v<Out, float>) {
@@ -118,6 +97,21 @@ objeval_status run_evaluate(objeval_run* run, T const* points, size_t count, siz
     return OBJEVAL_OK;
   });
 }
+
+// Ends a run one way or another, once no call is using it, and frees it
+// whatever the status.
+template <class End>
+objeval_status end_run(objeval_run* run, End const& end) {
+  if (run == nullptr) return said(OBJEVAL_NULL_POINTER, "the run is NULL");
+  std::unique_ptr<objeval_run> const ending(run);
+  std::lock_guard const after_its_callers(run->in_use);  // released before the run is freed
+  objeval::default_float_state const state;
+  return guarded([&] {
+    end(*ending->log);
+    return OBJEVAL_OK;
+  });
+}
+
 
 }  // namespace
 
@@ -141,11 +135,10 @@ objeval_status objeval_run_start(objeval_study* study, size_t problem, unsigned 
                                  char const* attributes, objeval_run** run) {
   if (study == nullptr || run == nullptr) return said(OBJEVAL_NULL_POINTER, "the study or the run is NULL");
   *run = nullptr;
-  objeval_problem const* const p = objeval_problem_at(problem);
-  if (p == nullptr) return said(OBJEVAL_NO_SUCH_PROBLEM, "there is no such problem");
+  if (problem >= objeval_problem_count()) return said(OBJEVAL_NO_SUCH_PROBLEM, "there is no such problem");
   return guarded([&] {
-    auto pairs = parse_attributes(attributes);
-    objeval::study::problem_files files{study->settings->folder, problem + 1, p->name, p->dimension};
+    auto pairs = objeval::study::parse_attributes(attributes != nullptr ? attributes : "");
+    objeval::study::problem_files files(study->settings->folder, objeval::problems[problem]);
     auto log = std::make_unique<objeval::study::run_log>(study->settings, std::move(files), budget, std::move(pairs));
     *run = new objeval_run{problem, {}, std::move(log)};
     return OBJEVAL_OK;
@@ -185,22 +178,43 @@ objeval_status objeval_run_evaluate_doubles(objeval_run* run, double const* poin
 }
 
 unsigned long long objeval_run_evaluations(objeval_run const* run) {
-  return run != nullptr ? run->log->evaluations() : 0;
+  if (run == nullptr) return 0;
+  std::lock_guard const lock(run->in_use);
+  return run->log->evaluations();
 }
 
 float objeval_run_best(objeval_run const* run, float* point) {
   if (run == nullptr) return __builtin_nanf("");
+  std::lock_guard const lock(run->in_use);
   if (point != nullptr)
     for (std::size_t k = 0; k < run->log->dimension(); ++k) point[k] = run->log->best_point()[k];
   return run->log->best();
 }
 
+
 objeval_status objeval_run_end(objeval_run* run) {
-  if (run == nullptr) return said(OBJEVAL_NULL_POINTER, "the run is NULL");
-  std::unique_ptr<objeval_run> const ending(run);
+  return end_run(run, [](objeval::study::run_log& log) { log.end(); });
+}
+
+objeval_status objeval_run_fail(objeval_run* run, char const* reason) {
+  return end_run(run, [reason](objeval::study::run_log& log) {
+    log.end(objeval::study::ending::by_exception, reason != nullptr ? reason : "");
+  });
+}
+
+objeval_status objeval_run_discard(objeval_run* run) {
+  return end_run(run, [](objeval::study::run_log& log) { log.discard(); });
+}
+
+objeval_status objeval_study_check(char const* folder, objeval_check_line* each, void* context, size_t* faults) {
+  if (faults != nullptr) *faults = 0;
+  if (folder == nullptr) return said(OBJEVAL_NULL_POINTER, "the folder is NULL");
   objeval::default_float_state const state;
   return guarded([&] {
-    ending->log->end();
+    objeval::study::check_summary const summary = objeval::study::check_study(folder, [&](std::string const& line) {
+      if (each != nullptr) each(line.c_str(), context);
+    });
+    if (faults != nullptr) *faults = summary.faults;
     return OBJEVAL_OK;
   });
 }

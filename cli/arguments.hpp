@@ -6,6 +6,7 @@
 #include "problems/table.hpp"
 #include "threads/placement.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,10 +25,14 @@ struct settings {
   bool header = false;
   unsigned threads = 0;
   unsigned spin_microseconds = 0;  // awake this long for the next line from a pipe
-  // One run of a study: --log FOLDER --algorithm NAME [--info TEXT] [--budget N].
+  // One run of a study: --log FOLDER --algorithm NAME [--info TEXT] [--budget N]
+  // [--attribute NAME=VALUE]... [--durable].
   std::string_view log_folder, algorithm, info;
   std::uint64_t budget = 0;  // 0: none
+  std::string attributes;    // "name=value;..."
+  bool durable = false;
   bool study() const { return !log_folder.empty(); }
+  std::string_view check_folder;  // --check FOLDER: check a study, evaluate nothing
 };
 
 namespace arguments_detail {
@@ -36,6 +41,8 @@ inline void print_usage(std::FILE* to) {
   std::fputs(
       "usage: objeval-eval [--round-trip] [--header] [--threads N] [--] PROBLEM [FILE]\n"
       "       objeval-eval PROBLEM [FILE] --log FOLDER --algorithm NAME [--info TEXT] [--budget N]\n"
+      "                    [--attribute NAME=VALUE]... [--durable]\n"
+      "       objeval-eval --check FOLDER\n"
       "       objeval-eval --help | --version\n"
       "\n"
       "Evaluates one point per line of FILE (or standard input, also as \"-\") and writes\n"
@@ -71,8 +78,17 @@ inline void print_usage(std::FILE* to) {
       "  --log FOLDER      the study's folder (made if missing)\n"
       "  --algorithm NAME  the algorithm this run is of\n"
       "  --info TEXT       its settings, for the study\n"
-      "  --budget N        answer N lines at most: then say the budget is spent, and\n"
-      "                    exit with status 3\n",
+      "  --budget N        answer N lines at most (a whole number from 1 to 2^64-1, in\n"
+      "                    digits or as 1e4): then say the budget is spent, and exit\n"
+      "                    with status 3\n"
+      "  --attribute NAME=VALUE  recorded with the run (a seed, say); given once a name\n"
+      "  --durable         the run counts as ended once its files are on the disk\n"
+      "SIGINT, SIGTERM and SIGHUP end the run with what was answered, add it to the\n"
+      "study, then end the program by the same signal.\n"
+      "\n"
+      "  --check FOLDER    read every run of the study in FOLDER as IOHanalyzer would,\n"
+      "                    evaluate its logged points again, and say what is wrong, file\n"
+      "                    by file; exit status 0 for a sound study, 1 otherwise\n",
       to);
 }
 
@@ -84,6 +100,47 @@ inline std::optional<unsigned> parse_count(std::string_view text) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value > 100'000'000 ? 1'000'000'000 : value * 10 + static_cast<unsigned>(c - '0');
   }
+  return value;
+}
+
+// A budget: a whole number from 1 to 2^64-1, in digits or as decimal text
+// whose exact value is one ("1e4", "2.5e3"); nothing for anything else.
+inline std::optional<std::uint64_t> parse_budget(std::string_view text) {
+  std::string digits;
+  std::size_t k = text.starts_with('+') ? 1 : 0;
+  long fraction = 0;
+  bool point = false;
+  for (; k < text.size() && ((text[k] >= '0' && text[k] <= '9') || (text[k] == '.' && !point)); ++k) {
+    if (text[k] == '.') {
+      point = true;
+      continue;
+    }
+    digits += text[k];
+    fraction += point;
+  }
+  if (digits.empty()) return std::nullopt;
+  long exponent = 0;
+  if (k < text.size() && (text[k] == 'e' || text[k] == 'E')) {
+    bool const negative = k + 1 < text.size() && text[k + 1] == '-';
+    k += k + 1 < text.size() && (text[k + 1] == '-' || text[k + 1] == '+') ? 2 : 1;
+    if (k == text.size()) return std::nullopt;
+    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) exponent = std::min(exponent * 10 + (text[k] - '0'), 100000L);
+    if (negative) exponent = -exponent;
+  }
+  if (k != text.size()) return std::nullopt;
+  long scale = exponent - fraction;  // the value is digits * 10^scale
+  for (; scale < 0; ++scale) {
+    if (digits.back() != '0') return std::nullopt;  // not a whole number
+    digits.pop_back();
+    if (digits.empty()) return std::nullopt;
+  }
+  std::uint64_t value = 0;
+  for (char const c : digits)
+    if (__builtin_mul_overflow(value, 10u, &value) || __builtin_add_overflow(value, unsigned(c - '0'), &value))
+      return std::nullopt;
+  for (; scale > 0 && value != 0; --scale)
+    if (__builtin_mul_overflow(value, 10u, &value)) return std::nullopt;
+  if (value == 0) return std::nullopt;
   return value;
 }
 
@@ -111,7 +168,7 @@ inline std::string unknown_option(std::string_view argument) {
   };
   std::string const name = letters(argument);
   for (std::string_view const known : {"--threads", "--round-trip", "--header", "--help", "--version", "--spin", "--log",
-                                       "--algorithm", "--info", "--budget"})
+                                       "--algorithm", "--info", "--budget", "--attribute", "--durable", "--check"})
     if (!name.empty() && (letters(known).starts_with(name) || name.starts_with(letters(known))))
       return message + "; did you mean " + std::string(known) + "?";
   if (!argument.starts_with("--"))
@@ -175,13 +232,20 @@ inline std::variant<settings, int> parse_arguments(int argc, char** argv) {
     } else if (auto const value = option_value(argument, "--info", n, argc, argv)) {
       chosen.info = *value;
     } else if (auto const value = option_value(argument, "--budget", n, argc, argv)) {
-      chosen.budget = 0;
-      for (char const c : *value)
-        chosen.budget = c >= '0' && c <= '9' && chosen.budget < 100'000'000'000'000'000
-                            ? chosen.budget * 10 + static_cast<std::uint64_t>(c - '0')
-                            : 0;
-      if (chosen.budget == 0)
-        return fail_usage("--budget takes a count of evaluations in digits, 1 or more, not " + quoted(*value));
+      std::optional<std::uint64_t> const budget = parse_budget(*value);
+      if (!budget)
+        return fail_usage("--budget takes a whole number of evaluations from 1 to 18446744073709551615, not " +
+                          quoted(*value));
+      chosen.budget = *budget;
+    } else if (auto const value = option_value(argument, "--attribute", n, argc, argv)) {
+      if (value->find('=') == std::string_view::npos || value->find(';') != std::string_view::npos)
+        return fail_usage("--attribute takes NAME=VALUE, the value without ';', not " + quoted(*value));
+      chosen.attributes += (chosen.attributes.empty() ? "" : ";") + std::string(*value);
+    } else if (argument == "--durable") {
+      chosen.durable = true;
+    } else if (auto const value = option_value(argument, "--check", n, argc, argv)) {
+      if (value->empty()) return fail_usage("--check takes a study's folder");
+      chosen.check_folder = *value;
     } else if (argument == "--threads" || argument.starts_with("--threads=")) {
       std::string_view value = argument.substr(std::strlen("--threads"));
       if (value.empty()) {
@@ -197,6 +261,11 @@ inline std::variant<settings, int> parse_arguments(int argc, char** argv) {
       return fail_usage(unknown_option(argument));
     }
   }
+  if (!chosen.check_folder.empty()) {
+    if (!arguments.empty() || chosen.study())
+      return fail_usage("--check FOLDER goes alone: it evaluates no input");
+    return chosen;
+  }
   if (arguments.empty()) return fail_usage("name a problem: " + problem_names());
   if (arguments.size() > 2)
     return fail_usage("one problem and at most one file, not " + std::to_string(arguments.size()) + " arguments: " +
@@ -207,8 +276,8 @@ inline std::variant<settings, int> parse_arguments(int argc, char** argv) {
     return fail_usage("no such problem " + quoted(arguments[0]) + "; the problems are " + problem_names());
   if (arguments.size() == 2) chosen.file = arguments[1];
   if (chosen.study() != !chosen.algorithm.empty()) return fail_usage("--log and --algorithm go together: a study's run");
-  if ((chosen.budget != 0 || !chosen.info.empty()) && !chosen.study())
-    return fail_usage("--budget and --info are a study's: give --log FOLDER --algorithm NAME too");
+  if ((chosen.budget != 0 || !chosen.info.empty() || !chosen.attributes.empty() || chosen.durable) && !chosen.study())
+    return fail_usage("--budget, --info, --attribute and --durable are a study's: give --log FOLDER --algorithm NAME too");
   return chosen;
 }
 

@@ -64,6 +64,23 @@ struct input_source {
     }
   }
 
+  // Where a stop is asked for: readable once reading must end (a pipe a
+  // signal handler writes to); -1 for never.
+  int stop_fd = -1;
+  bool stop_asked() const noexcept {
+    if (stop_fd < 0) return false;
+    pollfd p{stop_fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+  }
+  // Waits for input, or the end of it; false where a stop is asked first.
+  bool wait_for_input() const noexcept {
+    if (regular || stop_fd < 0) return !stop_asked();
+    pollfd p[2] = {{fd, POLLIN, 0}, {stop_fd, POLLIN, 0}};
+    while (::poll(p, 2, -1) < 0 && errno == EINTR) {
+    }
+    return p[1].revents == 0;
+  }
+
   // Whether a read would find input (or the end of it) within `patience`
   // milliseconds.
   bool waiting(int patience) const noexcept {
@@ -95,6 +112,7 @@ struct input_chunk {
   bool last = false;         // the input ended here
   bool paused = false;       // no more input was waiting: answer before reading on
   bool too_long = false;     // a line longer than longest_line starts here
+  bool stopped = false;      // a stop was asked: the lines held are the last
   int error = 0;             // errno of a failed read, or 0
 
   std::string_view lines() const noexcept { return {buffer.get(), complete}; }
@@ -167,7 +185,7 @@ inline void read_chunk(input_source& in, std::string_view carried, std::size_t b
   into.reserve(limit);
   if (!carried.empty()) std::memcpy(into.buffer.get(), carried.data(), carried.size());
   into.size = carried.size();
-  into.last = into.paused = into.too_long = false;
+  into.last = into.paused = into.too_long = into.stopped = false;
   into.error = 0;
   std::size_t mended = 0;  // bytes whose line ends are settled
   // Whether a line end is held, so that a pause has a line to answer; until
@@ -179,6 +197,10 @@ inline void read_chunk(input_source& in, std::string_view carried, std::size_t b
     if (!may_wait && answerable && !in.waiting(streaming ? streaming_patience_ms : 0)) {
       into.paused = true;
       mend(in, into, mended, true);  // a caller waiting for its value ended its line
+      break;
+    }
+    if (in.stop_fd >= 0 && (may_wait ? !in.wait_for_input() : in.stop_asked())) {
+      into.last = into.stopped = true;  // a line cut short is not evaluated
       break;
     }
     ssize_t const got = ::read(in.fd, into.buffer.get() + into.size, limit - into.size);
@@ -211,7 +233,7 @@ inline void read_chunk(input_source& in, std::string_view carried, std::size_t b
     limit = limit * 2 < longest_line + 1 ? limit * 2 : longest_line + 1;  // a line longer than the chunk
     into.reserve(limit);
   }
-  if (into.last && into.error == 0) {
+  if (into.last && into.error == 0 && !into.stopped) {
     in.at_start = false;
     mend(in, into, mended, true);
     into.complete = into.size;

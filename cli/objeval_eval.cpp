@@ -5,6 +5,7 @@
 // From a pipe or a terminal each value is written as soon as no more input
 // is waiting, so a caller may keep it as a coprocess: a line in, its value out.
 #include "problems/table.hpp"
+#include "study/check.hpp"
 #include "study/run_log.hpp"
 #include "frame/print_fixed.hpp"
 #include "arguments.hpp"
@@ -13,6 +14,7 @@
 #include "threads/run_together.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,15 +307,46 @@ outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli:
   return outcome;
 }
 
-// The run this invocation is, added to the study in --log FOLDER.
+// The run this invocation is, added to the study in --log FOLDER: one run of
+// many, by design, so adding to the runs there says nothing.
 std::unique_ptr<objeval::study::run_log> start_run(objeval::points_cli::settings const& chosen) {
+  auto attributes = objeval::study::parse_attributes(chosen.attributes);
+  unsigned const options = objeval::study::add_runs | (chosen.durable ? objeval::study::durable : 0);
   auto study = objeval::study::open_study(std::string(chosen.log_folder), std::string(chosen.algorithm),
-                                          std::string(chosen.info), 0);
-  std::size_t const index = static_cast<std::size_t>(chosen.problem - objeval::problems.data());
-  objeval::study::problem_files files{study->folder, index + 1, chosen.problem->info.name,
-                                      chosen.problem->info.dimension};
+                                          std::string(chosen.info), options);
+  objeval::study::problem_files files(study->folder, *chosen.problem);
   return std::make_unique<objeval::study::run_log>(std::move(study), std::move(files), chosen.budget,
-                                                   std::vector<std::pair<std::string, std::string>>{});
+                                                   std::move(attributes));
+}
+
+// In a study, SIGINT, SIGTERM and SIGHUP end the input: the lines read are
+// answered, the run ends and joins the study, and the program then ends by
+// the same signal. The handler writes to a pipe that the reader watches.
+std::atomic<int> stop_signal{0};
+int stop_pipe[2] = {-1, -1};
+
+void stop_on_signals() {
+  if (::pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = [](int signal) {
+    stop_signal.store(signal);
+    int const saved = errno;
+    (void)!::write(stop_pipe[1], "x", 1);
+    errno = saved;
+  };
+  sigemptyset(&action.sa_mask);
+  for (int const signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+int check(std::string_view folder) {
+  try {
+    objeval::study::check_summary const summary =
+        objeval::study::check_study(std::string(folder), [](std::string const& line) { std::printf("%s\n", line.c_str()); });
+    return flush_values() && summary.faults == 0 ? 0 : 1;
+  } catch (objeval::study::failure const& f) {
+    std::fprintf(stderr, "objeval-eval: %s\n", f.message.c_str());
+    return 2;
+  }
 }
 
 }  // namespace
@@ -322,6 +355,7 @@ int main(int argc, char** argv) {
   auto const parsed = objeval::points_cli::parse_arguments(argc, argv);
   if (int const* status = std::get_if<int>(&parsed)) return *status;
   auto const& chosen = std::get<objeval::points_cli::settings>(parsed);
+  if (!chosen.check_folder.empty()) return check(chosen.check_folder);
   auto opened = open_input(chosen.file);
   if (int const* status = std::get_if<int>(&opened)) return *status;
   std::get<objeval::points_cli::input_source>(opened).spin_microseconds = chosen.spin_microseconds;
@@ -336,13 +370,33 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "objeval-eval: %s\n", f.message.c_str());
     return 2;
   }
+  auto& input = std::get<objeval::points_cli::input_source>(opened);
+  if (log) {
+    stop_on_signals();
+    input.stop_fd = stop_pipe[0];
+  }
   answers to(chosen.round_trip, log.get());
-  outcome ended = answer(chosen, std::get<objeval::points_cli::input_source>(opened), to);
+  outcome ended = answer(chosen, input, to);
   bool const written = flush_values();
+  int const stopped_by = stop_signal.load();
   try {
-    if (log) log->end();
+    if (log && stopped_by != 0)
+      log->end(objeval::study::ending::by_signal,
+               stopped_by == SIGINT ? "SIGINT" : stopped_by == SIGTERM ? "SIGTERM" : "SIGHUP");
+    else if (log)
+      log->end();
   } catch (objeval::study::failure const& f) {
     if (ended.error.empty()) ended = {f.message, 1};
+  }
+  if (stopped_by != 0) {
+    std::fprintf(stderr, "objeval-eval: stopped by %s after %llu evaluations%s\n", strsignal(stopped_by),
+                 static_cast<unsigned long long>(log->evaluations()),
+                 ended.error.empty() ? ", the run ended and in the study" : "");
+    if (!ended.error.empty()) std::fprintf(stderr, "objeval-eval: %s\n", ended.error.c_str());
+    std::fflush(stderr);
+    ::signal(stopped_by, SIG_DFL);
+    ::raise(stopped_by);
+    return 128 + stopped_by;
   }
   if (ended.error.empty() && !to.failure().empty()) ended = {to.failure(), to.budget_spent() ? 3 : 1};
   if (!ended.error.empty()) {

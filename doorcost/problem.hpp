@@ -109,6 +109,7 @@ struct problem {
       "Cost of a door assignment at a freight terminal: slot i*8+k places inbound truck i (0..14) at inbound "
       "door k (0..7), slot 120+j*8+l outbound truck j at outbound door l; the cost is the sum of "
       "flow(i, j) * (8 + |k - l|) * x[i][k] * y[j][l], summed in float.";
+  static constexpr unsigned study_id = 1;  // in a study's files: never changed, never reused
   using lane_type = float;
   // Four registers of sums a block hide the latency of a fused multiply-add
   // behind the others' work; more leave too few registers for the products

@@ -15,7 +15,9 @@ namespace {
 template <class Problem>
 constexpr problem_entry entry() {
   static_assert(Problem::dimension > 0 && Problem::dimension <= largest_dimension);
+  static_assert(Problem::study_id > 0);
   return {{Problem::name, Problem::dimension, Problem::description},
+          Problem::study_id,
           &evaluate_point<Problem>,
           &evaluate_batch<Problem>,
           &evaluate_columns<Problem>,
@@ -28,6 +30,12 @@ constexpr std::array<problem_entry, sizeof...(Problem)> table_of() {
 }
 
 constexpr auto table = table_of<OBJEVAL_PROBLEM_DESCRIPTORS>();
+static_assert([] {
+  for (std::size_t a = 0; a < table.size(); ++a)
+    for (std::size_t b = 0; b < a; ++b)
+      if (table[a].study_id == table[b].study_id) return false;
+  return true;
+}(), "two problems share a study id");
 
 }  // namespace
 

@@ -14,6 +14,9 @@ namespace objeval {
 
 struct problem_entry {
   objeval_problem info;
+  // The problem's number in a study's files (function_id), fixed forever:
+  // studies already written keep their meaning when problems are added.
+  unsigned study_id;
   float (*one)(float const* point) noexcept;
   // Rows of floats, a point after a point.
   void (*batch)(float const* points, std::size_t count, float* values, unsigned threads);

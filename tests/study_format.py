@@ -8,7 +8,10 @@ prints what it would load: a line per run.
   algorithm, and its attributes start with "evaluations" and "raw_y".
 - Each scenario's path is a data file beside it: a header line of exactly
   those attributes, then rows of as many numbers, the evaluations rising,
-  the last row the run's last evaluation (its "evals").
+  the last row the run's last evaluation (its "evals"), and two rows at
+  least (DataSetList fails on a run of one row, and so loses the folder).
+- One algorithm's folder holds one algorithm's meta files: no two names
+  share one.
 - The runs of one algorithm on one function and dimension have instances
   that no other run there has (IOHanalyzer drops a data set whose instances
   repeat another's).
@@ -42,8 +45,8 @@ def check_data(path, attributes, evals):
     if not lines or lines[0].split() != attributes:
         fail(path, f"the header is not {' '.join(attributes)}")
     rows = [line.split() for line in lines[1:]]
-    if not rows:
-        fail(path, "no rows")
+    if len(rows) < 2:
+        fail(path, f"{len(rows)} rows: IOHanalyzer's DataSetList fails on a run of fewer than two")
     last = 0
     for row in rows:
         if len(row) != len(attributes):
@@ -61,7 +64,7 @@ def check_data(path, attributes, evals):
 
 
 def load(folder):
-    runs, instances = [], {}
+    runs, instances, names = [], {}, {}
     for meta_path in sorted(pathlib.Path(folder).rglob("*.json")):
         meta = json.loads(meta_path.read_text())
         version = tuple(int(part) for part in meta.get("version", "0").split("."))
@@ -72,6 +75,8 @@ def load(folder):
         algorithm, problem = meta["algorithm"]["name"], meta["function_name"]
         if not isinstance(meta["function_id"], int) or not algorithm:
             fail(meta_path, "no function id or algorithm name")
+        if names.setdefault(meta_path.parent, algorithm) != algorithm:
+            fail(meta_path, f"the folder holds the runs of {names[meta_path.parent]!r} and of {algorithm!r}")
         attributes = meta["attributes"]
         if attributes[:2] != ["evaluations", "raw_y"]:
             fail(meta_path, "the attributes do not start with evaluations and raw_y")

@@ -128,7 +128,7 @@ TEST(Study, WhatCannotBeTakenIsSaidAndWritesNothing) {
   EXPECT_NE(std::string(objeval_last_error()).find("a file"), std::string::npos) << objeval_last_error();
   EXPECT_EQ(study, nullptr);
   EXPECT_EQ(objeval_study_open(dir.path().c_str(), "", nullptr, 0, &study), OBJEVAL_BAD_ARGUMENT);
-  EXPECT_EQ(objeval_study_open(dir.path().c_str(), "x", nullptr, 4, &study), OBJEVAL_BAD_ARGUMENT);
+  EXPECT_EQ(objeval_study_open(dir.path().c_str(), "x", nullptr, 16, &study), OBJEVAL_BAD_ARGUMENT);
   study = open_study(dir, "x");
   objeval_run* run = nullptr;
   for (char const* attributes : {"seed", "1seed=2", "instance=3", "seed=1;seed=2", "seed=a\tb"})

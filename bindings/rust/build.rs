@@ -14,6 +14,13 @@ fn pkg_config(variable: &str) -> Option<String> {
 }
 
 fn main() {
+    // The compiler's version, which a study records of each run.
+    let rustc = env::var("RUSTC").unwrap_or_else(|_| "rustc".into());
+    let version = Command::new(rustc).arg("--version").output().ok()
+        .and_then(|output| String::from_utf8(output.stdout).ok())
+        .and_then(|text| text.split_whitespace().nth(1).map(str::to_string))
+        .unwrap_or_default();
+    println!("cargo:rustc-env=OBJEVAL_RUSTC_VERSION={version}");
     println!("cargo:rerun-if-env-changed=OBJEVAL_LIB_DIR");
     println!("cargo:rerun-if-env-changed=PKG_CONFIG_PATH");
     let (libdir, includedir) = match env::var("OBJEVAL_LIB_DIR") {

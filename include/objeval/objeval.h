@@ -156,25 +156,35 @@ OBJEVAL_API void objeval_release_threads(void);
 typedef struct objeval_study objeval_study;
 typedef struct objeval_run objeval_run;
 
-/* What a study logs besides each improvement's evaluation and value. */
+/* A study's options: what it logs besides each improvement's evaluation and
+ * value, and how it writes. */
 enum {
   OBJEVAL_LOG_EVERY_EVALUATION = 1, /* a row for every evaluation, not only the improvements */
-  OBJEVAL_LOG_POINTS = 2            /* each row with its point's coordinates */
+  OBJEVAL_LOG_POINTS = 2,           /* each row with its point's coordinates */
+  OBJEVAL_DURABLE = 4,              /* a run counts as ended once its files are on the disk (fsync) */
+  OBJEVAL_ADD_RUNS = 8              /* the algorithm's folder may hold runs already: add to them, saying nothing */
 };
 
 /* Opens the study in `folder` (made if missing, its parent must exist) for
- * `algorithm`, described by `info` (its settings; may be NULL): writes into
- * folder/ALGORITHM, the name with characters other than letters, digits,
- * '.', '-' and '_' as '_'. OBJEVAL_CANNOT_WRITE where the folder cannot be
- * made or written. */
+ * `algorithm`, described by `info` (its settings; may be NULL), both UTF-8
+ * text: writes into a folder of the algorithm's own, its name with
+ * characters other than letters, digits, '.', '-' and '_' as '_' and, where
+ * that changed it or it holds a capital, a short hash of the exact name.
+ * OBJEVAL_CANNOT_WRITE where the folder cannot be made or written;
+ * OBJEVAL_BAD_ARGUMENT where the algorithm's runs there log other rows or
+ * points than `options` ask. Where the algorithm's folder holds ended runs
+ * already, one line on standard error says so, unless OBJEVAL_ADD_RUNS. */
 OBJEVAL_API objeval_status objeval_study_open(const char* folder, const char* algorithm, const char* info,
                                               unsigned options, objeval_study** study);
 /* Closes the study; its runs not yet ended stay usable until they end. */
 OBJEVAL_API void objeval_study_close(objeval_study* study);
 
 /* Starts a run of `problem`: at most `budget` evaluations (0: no budget),
- * with `attributes` ("seed=7;restart=2", names of letters, digits and '_';
- * may be NULL) recorded with it. */
+ * with `attributes` ("seed=7;restart=2", names of letters, digits and '_',
+ * values of UTF-8 text; may be NULL) recorded with it. Its meta file adds
+ * the library's own: objeval_version, cpu, host, started and ended (UTC),
+ * seconds, and ending ("budget spent", "ended by the caller", "ended by an
+ * exception" with its failure, "ended by a signal"). */
 OBJEVAL_API objeval_status objeval_run_start(objeval_study* study, size_t problem, unsigned long long budget,
                                              const char* attributes, objeval_run** run);
 /* objeval_evaluate and its likes through a run: each point one evaluation,
@@ -198,8 +208,27 @@ OBJEVAL_API unsigned long long objeval_run_evaluations(const objeval_run* run);
 /* The run's best-so-far value (infinity before any), its point into
  * `point` (dimension floats; may be NULL). */
 OBJEVAL_API float objeval_run_best(const objeval_run* run, float* point);
-/* Ends the run and adds it to the study; frees it whatever the status. */
+/* Ends the run and adds it to the study; frees it whatever the status. A
+ * run is ended once, after every call on it has returned. */
 OBJEVAL_API objeval_status objeval_run_end(objeval_run* run);
+/* Ends the run as failed, `reason` (may be NULL) saying why: its rows and
+ * its meta file are kept, the meta file named .failed, where IOHanalyzer
+ * does not read it. Frees it whatever the status. */
+OBJEVAL_API objeval_status objeval_run_fail(objeval_run* run, const char* reason);
+/* Ends the run leaving nothing of it in the study (its data file is
+ * removed): a run interrupted, to be made again. Frees it. */
+OBJEVAL_API objeval_status objeval_run_discard(objeval_run* run);
+
+/* Checks the study in `folder` as IOHanalyzer would read it: each meta and
+ * data file, each logged point evaluated again and its value compared bit
+ * for bit, runs begun and never ended, instances and seeds repeated, runs
+ * unequal in number between algorithms and problems. `each` (may be NULL)
+ * gets a line of UTF-8 text for each fault, "FILE: what is wrong", then one
+ * line of summary; `faults` (may be NULL) how many there were: 0 for a
+ * sound study. OBJEVAL_BAD_ARGUMENT where there is no such folder. */
+typedef void objeval_check_line(const char* line, void* context);
+OBJEVAL_API objeval_status objeval_study_check(const char* folder, objeval_check_line* each, void* context,
+                                               size_t* faults);
 
 /* What the last call on this thread that returned OBJEVAL_CANNOT_WRITE,
  * OBJEVAL_BAD_ARGUMENT or OBJEVAL_BUDGET_SPENT said, in words; "" if none. */

@@ -19,7 +19,7 @@ from typing import Any
 
 from ._library import load_library, package_version, problem_table
 from ._problem import Problem
-from ._study import BudgetSpent, Run, Study
+from ._study import BudgetSpent, Run, Study, StudyCheck, check
 
 __version__: str = package_version()
 
@@ -45,4 +45,4 @@ def evaluate(name: str, x: Any, threads: int = 1) -> Any:
 
 
 __all__ = ["Problem", "problems", "problem", "evaluate", "doorcost", "quadobj", "Study", "Run", "BudgetSpent",
-           "__version__"]
+           "StudyCheck", "check", "__version__"]

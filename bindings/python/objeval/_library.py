@@ -81,6 +81,9 @@ def _type_studies(library):
         "objeval_run_evaluate_strided": [pointer, pointer, size, size, size, pointer, ctypes.c_uint, count],
         "objeval_run_evaluate_double": [pointer, pointer, size, size, size, pointer, ctypes.c_uint, count],
         "objeval_run_end": [pointer],
+        "objeval_run_fail": [pointer, ctypes.c_char_p],
+        "objeval_run_discard": [pointer],
+        "objeval_study_check": [ctypes.c_char_p, pointer, pointer, count],
     }
     for name, arguments in calls.items():
         getattr(library, name).argtypes, getattr(library, name).restype = arguments, ctypes.c_int

@@ -17,7 +17,12 @@ import sys
 def runs(folder):
     """(problem, algorithm, instance, evaluations, best-so-far) for each run of the study."""
     for meta_path in sorted(pathlib.Path(folder).rglob("*.json")):
-        meta = json.loads(meta_path.read_text())
+        try:
+            meta = json.loads(meta_path.read_text())
+        except (ValueError, UnicodeDecodeError):
+            continue  # not a meta file: objeval-eval --check names it
+        if not isinstance(meta, dict) or not isinstance(meta.get("scenarios"), list):
+            continue
         for scenario in meta["scenarios"]:
             rows = [line.split() for line in (meta_path.parent / scenario["path"]).read_text().splitlines()[1:]]
             evaluations, best = [], float("inf")

@@ -120,6 +120,14 @@ extern "C" {
     pub fn objeval_run_evaluations(run: *const c_void) -> c_ulonglong;
     pub fn objeval_run_best(run: *const c_void, point: *mut c_float) -> c_float;
     pub fn objeval_run_end(run: *mut c_void) -> c_int;
+    pub fn objeval_run_fail(run: *mut c_void, reason: *const c_char) -> c_int;
+    pub fn objeval_run_discard(run: *mut c_void) -> c_int;
+    pub fn objeval_study_check(
+        folder: *const c_char,
+        each: Option<unsafe extern "C" fn(line: *const c_char, context: *mut c_void)>,
+        context: *mut c_void,
+        faults: *mut usize,
+    ) -> c_int;
     pub fn objeval_last_error() -> *const c_char;
     pub fn objeval_doorcost(values: *const c_float) -> c_float;
     pub fn objeval_doorcost_batch(points: *const c_float, count: usize, costs: *mut c_float);

@@ -8,13 +8,19 @@ use std::ffi::CString;
 use std::os::raw::c_void;
 use std::path::Path;
 
-/// What a study logs besides each improvement's evaluation and value.
+/// What a study logs besides each improvement's evaluation and value, and
+/// how it writes.
 #[derive(Clone, Copy, Debug, Default, PartialEq, Eq)]
 pub struct StudyOptions {
     /// A row for every evaluation, not only the improvements.
     pub every_evaluation: bool,
     /// Each row with its point's coordinates.
     pub points: bool,
+    /// A run counts as ended once its files are on the disk.
+    pub durable: bool,
+    /// The algorithm's runs in the folder are meant to be added to (else a
+    /// line on standard error says they are there).
+    pub add: bool,
 }
 
 /// A study in a folder: runs of one algorithm, each added when it ends.
@@ -60,7 +66,7 @@ impl Study {
     ///
     /// ```
     /// let folder = std::env::temp_dir().join(format!("objeval-doc-options-{}", std::process::id()));
-    /// let options = objeval::StudyOptions { every_evaluation: true, points: true };
+    /// let options = objeval::StudyOptions { every_evaluation: true, points: true, ..Default::default() };
     /// let study = objeval::Study::open_with(&folder, "every point", "", options)?;
     /// # std::fs::remove_dir_all(&folder).unwrap();
     /// # Ok::<(), objeval::Error>(())
@@ -68,7 +74,10 @@ impl Study {
     pub fn open_with(folder: impl AsRef<Path>, algorithm: &str, info: &str, options: StudyOptions) -> Result<Study, Error> {
         let where_ = folder.as_ref().to_string_lossy().into_owned();
         let (folder, algorithm, info) = (c_text(&where_, "the folder")?, c_text(algorithm, "the algorithm")?, c_text(info, "the info")?);
-        let flags = u32::from(options.every_evaluation) | (u32::from(options.points) << 1);
+        let flags = u32::from(options.every_evaluation)
+            | (u32::from(options.points) << 1)
+            | (u32::from(options.durable) << 2)
+            | (u32::from(options.add) << 3);
         let mut handle = std::ptr::null_mut();
         // SAFETY: NUL-terminated strings and a place for the handle.
         let status = unsafe { ffi::objeval_study_open(folder.as_ptr(), algorithm.as_ptr(), info.as_ptr(), flags, &mut handle) };
@@ -78,10 +87,20 @@ impl Study {
         Ok(Study { handle })
     }
 
-    /// Starts a run of `problem`: at most `budget` evaluations, with
-    /// `attributes` (name, value) recorded with it.
+    /// Starts a run of `problem`: at most `budget` evaluations (`None`: no
+    /// budget; `Some(0)` is refused), with `attributes` (name, value)
+    /// recorded with it, and the language (`language`, `Rust`).
     pub fn run(&self, problem: &Problem, budget: Option<u64>, attributes: &[(&str, &str)]) -> Result<Run, Error> {
-        let text: Vec<String> = attributes.iter().map(|(name, value)| format!("{name}={value}")).collect();
+        if budget == Some(0) {
+            return Err(Error {
+                status: crate::Status::BadArgument,
+                message: "objeval: a budget is a whole number of evaluations from 1 (None: no budget), not 0".into(),
+            });
+        }
+        let mut text: Vec<String> = attributes.iter().map(|(name, value)| format!("{name}={value}")).collect();
+        if !attributes.iter().any(|(name, _)| *name == "language") {
+            text.push(format!("language=Rust {}", env!("OBJEVAL_RUSTC_VERSION")));
+        }
         let text = c_text(&text.join(";"), "the attributes")?;
         let mut handle = std::ptr::null_mut();
         // SAFETY: a live study, a problem of the table, a NUL-terminated string and a place for the handle.
@@ -103,7 +122,8 @@ impl Drop for Study {
 /// One run of a [`Study`]: each point evaluated through it is one
 /// evaluation, in order. A call past the budget evaluates the points
 /// within it and returns [`Status::BudgetSpent`](crate::Status::BudgetSpent).
-/// [`Run::end`], or dropping it, adds the run to the study.
+/// [`Run::end`], or dropping it, adds the run to the study; dropped in a
+/// panic, it ends as failed ([`Run::fail`]).
 #[derive(Debug)]
 pub struct Run {
     handle: *mut c_void,
@@ -181,6 +201,28 @@ impl Run {
         let handle = std::mem::replace(&mut self.handle, std::ptr::null_mut());
         // SAFETY: the run's handle, ended once.
         let status = unsafe { ffi::objeval_run_end(handle) };
+        self.ended(status)
+    }
+
+    /// Ends the run as failed, `reason` saying why: its rows are kept,
+    /// apart from the runs IOHanalyzer reads.
+    pub fn fail(mut self, reason: &str) -> Result<(), Error> {
+        let handle = std::mem::replace(&mut self.handle, std::ptr::null_mut());
+        let reason = CString::new(reason.replace('\0', " ")).unwrap_or_default();
+        // SAFETY: the run's handle, ended once, and a NUL-terminated string.
+        let status = unsafe { ffi::objeval_run_fail(handle, reason.as_ptr()) };
+        self.ended(status)
+    }
+
+    /// Ends the run leaving nothing of it in the study.
+    pub fn discard(mut self) -> Result<(), Error> {
+        let handle = std::mem::replace(&mut self.handle, std::ptr::null_mut());
+        // SAFETY: the run's handle, ended once.
+        let status = unsafe { ffi::objeval_run_discard(handle) };
+        self.ended(status)
+    }
+
+    fn ended(&self, status: std::os::raw::c_int) -> Result<(), Error> {
         if status != ffi::OBJEVAL_OK {
             return Err(Error::from_library(status, self.problem.name()));
         }
@@ -191,8 +233,14 @@ impl Run {
 impl Drop for Run {
     fn drop(&mut self) {
         if !self.handle.is_null() {
-            // SAFETY: a run not ended yet; the study keeps it when it ends.
-            unsafe { ffi::objeval_run_end(self.handle) };
+            // SAFETY: a run not ended yet, ended once here.
+            unsafe {
+                if std::thread::panicking() {
+                    ffi::objeval_run_fail(self.handle, b"a panic\0".as_ptr().cast());
+                } else {
+                    ffi::objeval_run_end(self.handle);
+                }
+            }
         }
     }
 }

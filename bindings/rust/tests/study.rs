@@ -28,6 +28,7 @@ fn a_study_loads_with_every_run_and_a_budget_to_the_point() {
             s.spawn(move || {
                 let mut run = study.run(&quadobj, None, &[("seed", &seed.to_string())]).unwrap();
                 run.evaluate(&vec![0.1 * f64::from(seed); 50]).unwrap();
+                run.evaluate(&vec![0.2 * f64::from(seed); 50]).unwrap();  // a run of one evaluation is kept apart
             });
         }
     });

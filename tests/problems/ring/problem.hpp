@@ -21,6 +21,7 @@ struct problem {
   static constexpr char description[] =
       "The tests' own problem: 19 numbers in a ring, the sum over i of (i + 1) * x[i] * x[(i + 1) mod 19], "
       "summed in float.";
+  static constexpr unsigned study_id = 1000;
   using lane_type = float;
   static constexpr std::size_t registers = 2;
 
