@@ -18,7 +18,7 @@
 module objeval
   use, intrinsic :: iso_c_binding, only: c_char, c_double, c_float, c_int, c_null_char, c_ptr, c_size_t, &
       c_f_pointer, c_associated, c_null_ptr, c_long_long
-  use, intrinsic :: iso_fortran_env, only: real32, real64, int64
+  use, intrinsic :: iso_fortran_env, only: real32, real64, int64, compiler_version
   use, intrinsic :: ieee_arithmetic, only: ieee_value, ieee_quiet_nan
   implicit none
   private
@@ -26,14 +26,16 @@ module objeval
   public :: objeval_evaluate, objeval_value, objeval_dimension, objeval_status_message, objeval_version
   public :: objeval_problem_count, objeval_problem_name
   public :: objeval_study, objeval_run, objeval_study_open, objeval_study_close, objeval_run_start, &
-      objeval_run_evaluate, objeval_run_evaluations, objeval_run_best, objeval_run_end, objeval_last_error
+      objeval_run_evaluate, objeval_run_evaluations, objeval_run_best, objeval_run_end, objeval_run_fail, &
+      objeval_run_discard, objeval_last_error
 
   ! What a call's status= receives: the C interface's statuses, then the module's own.
   integer, parameter, public :: objeval_ok = 0, objeval_null_pointer = 1, objeval_count_too_large = 2, &
       objeval_no_such_problem = 3, objeval_internal_error = 4, objeval_budget_spent = 5, objeval_cannot_write = 6, &
-      objeval_bad_argument = 7, objeval_wrong_shape = 101, objeval_negative_threads = 102
-  ! What a study logs besides each improvement's evaluation and value.
-  integer, parameter, public :: objeval_log_every_evaluation = 1, objeval_log_points = 2
+      objeval_bad_argument = 7, objeval_wrong_shape = 101, objeval_negative_threads = 102, objeval_bad_budget = 103
+  ! What a study logs besides each improvement's evaluation and value, and how it writes.
+  integer, parameter, public :: objeval_log_every_evaluation = 1, objeval_log_points = 2, objeval_durable = 4, &
+      objeval_add_runs = 8
 
   ! A study, and one run of it (see objeval_study_open and objeval_run_start).
   type :: objeval_study
@@ -90,6 +92,15 @@ module objeval
       real(c_float), intent(out) :: point(*)
     end function
     integer(c_int) function c_run_end(run) bind(C, name="objeval_run_end")
+      import :: c_int, c_ptr
+      type(c_ptr), value :: run
+    end function
+    integer(c_int) function c_run_fail(run, reason) bind(C, name="objeval_run_fail")
+      import :: c_char, c_int, c_ptr
+      type(c_ptr), value :: run
+      character(kind=c_char), intent(in) :: reason(*)
+    end function
+    integer(c_int) function c_run_discard(run) bind(C, name="objeval_run_discard")
       import :: c_int, c_ptr
       type(c_ptr), value :: run
     end function
@@ -186,6 +197,8 @@ contains
       message = "the points' shape fits no point of the problem, or values has not one element a point"
     case (objeval_negative_threads)
       message = "threads must be 0 (one per CPU) or more"
+    case (objeval_bad_budget)
+      message = "a budget is a whole number of evaluations from 1 (none: no budget)"
     case default
       message = c_text(c_status_message(int(status, c_int)))
     end select
@@ -360,7 +373,8 @@ contains
 
   ! Opens the study in `folder` for `algorithm`, described by `info`: runs
   ! logged where IOHanalyzer reads them, the problems minimised. options:
-  ! objeval_log_every_evaluation, objeval_log_points, summed.
+  ! objeval_log_every_evaluation, objeval_log_points, objeval_durable,
+  ! objeval_add_runs, summed.
   subroutine objeval_study_open(study, folder, algorithm, info, options, status)
     type(objeval_study), intent(out) :: study
     character(len=*), intent(in) :: folder, algorithm
@@ -385,8 +399,9 @@ contains
     study%handle = c_null_ptr
   end subroutine
 
-  ! Starts a run of `problem`: at most `budget` evaluations (none: no
-  ! budget), `attributes` ('seed=1;restart=0') recorded with it.
+  ! Starts a run of `problem`: at most `budget` evaluations (from 1; none:
+  ! no budget), `attributes` ('seed=1;restart=0') recorded with it, and the
+  ! compiler (language=...).
   subroutine objeval_run_start(run, study, problem, budget, attributes, status)
     type(objeval_run), intent(out) :: run
     type(objeval_study), intent(in) :: study
@@ -395,16 +410,24 @@ contains
     character(len=*), intent(in), optional :: attributes
     integer, intent(out), optional :: status
     integer(c_long_long) :: most
+    character(len=:), allocatable :: text
     most = 0
-    if (present(budget)) most = int(budget, c_long_long)
-    run%dimension = objeval_dimension(problem)
-    if (present(attributes)) then
-      call finish(problem, int(c_run_start(study%handle, c_problem_find(trim(problem) // c_null_char), most, &
-          attributes // c_null_char, run%handle)), status)
-    else
-      call finish(problem, int(c_run_start(study%handle, c_problem_find(trim(problem) // c_null_char), most, &
-          c_null_char, run%handle)), status)
+    if (present(budget)) then
+      if (budget < 1) then
+        call finish(problem, objeval_bad_budget, status)
+        return
+      end if
+      most = int(budget, c_long_long)
     end if
+    run%dimension = objeval_dimension(problem)
+    text = ''
+    if (present(attributes)) text = trim(attributes)
+    if (index(';' // text, ';language=') == 0) then
+      if (len(text) > 0) text = text // ';'
+      text = text // 'language=Fortran ' // compiler_version()
+    end if
+    call finish(problem, int(c_run_start(study%handle, c_problem_find(trim(problem) // c_null_char), most, &
+        text // c_null_char, run%handle)), status)
   end subroutine
 
   ! The values of points(:, k), each point one evaluation of the run, in
@@ -446,6 +469,24 @@ contains
     type(objeval_run), intent(inout) :: run
     integer, intent(out), optional :: status
     call finish('a run', int(c_run_end(run%handle)), status)
+    run%handle = c_null_ptr
+  end subroutine
+
+  ! Ends the run as failed, `reason` saying why: its rows are kept, apart
+  ! from the runs IOHanalyzer reads.
+  subroutine objeval_run_fail(run, reason, status)
+    type(objeval_run), intent(inout) :: run
+    character(len=*), intent(in) :: reason
+    integer, intent(out), optional :: status
+    call finish('a run', int(c_run_fail(run%handle, reason // c_null_char)), status)
+    run%handle = c_null_ptr
+  end subroutine
+
+  ! Ends the run leaving nothing of it in its study.
+  subroutine objeval_run_discard(run, status)
+    type(objeval_run), intent(inout) :: run
+    integer, intent(out), optional :: status
+    call finish('a run', int(c_run_discard(run%handle)), status)
     run%handle = c_null_ptr
   end subroutine
 end module objeval

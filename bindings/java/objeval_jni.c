@@ -113,19 +113,27 @@ JNIEXPORT jint JNICALL Java_objeval_Native_batchDoubleToDouble(JNIEnv* env, jcla
 
 /* Studies: handles are the library's pointers; 0 where a call failed, with
  * its words in lastError. */
-static char const* utf(JNIEnv* env, jstring text) { return text != NULL ? (*env)->GetStringUTFChars(env, text, NULL) : NULL; }
+/* Text comes as UTF-8 bytes ending in a NUL, as the Java side encodes it:
+ * JNI's own strings are its modified UTF-8, which is not UTF-8. */
+static char* utf8(JNIEnv* env, jbyteArray text) {
+  return text != NULL ? (char*)(*env)->GetByteArrayElements(env, text, NULL) : NULL;
+}
 
-JNIEXPORT jlong JNICALL Java_objeval_Native_studyOpen(JNIEnv* env, jclass native, jstring folder, jstring algorithm,
-                                                      jstring info, jint options) {
+static void release(JNIEnv* env, jbyteArray text, char* bytes) {
+  if (bytes != NULL) (*env)->ReleaseByteArrayElements(env, text, (jbyte*)bytes, JNI_ABORT);
+}
+
+JNIEXPORT jlong JNICALL Java_objeval_Native_studyOpen(JNIEnv* env, jclass native, jbyteArray folder,
+                                                      jbyteArray algorithm, jbyteArray info, jint options) {
   (void)native;
-  char const* f = utf(env, folder);
-  char const* a = utf(env, algorithm);
-  char const* i = utf(env, info);
+  char* f = utf8(env, folder);
+  char* a = utf8(env, algorithm);
+  char* i = utf8(env, info);
   objeval_study* study = NULL;
   if (f != NULL && a != NULL && i != NULL) objeval_study_open(f, a, i, (unsigned)options, &study);
-  if (f != NULL) (*env)->ReleaseStringUTFChars(env, folder, f);
-  if (a != NULL) (*env)->ReleaseStringUTFChars(env, algorithm, a);
-  if (i != NULL) (*env)->ReleaseStringUTFChars(env, info, i);
+  release(env, folder, f);
+  release(env, algorithm, a);
+  release(env, info, i);
   return (jlong)(intptr_t)study;
 }
 
@@ -135,12 +143,12 @@ JNIEXPORT void JNICALL Java_objeval_Native_studyClose(JNIEnv* env, jclass native
 }
 
 JNIEXPORT jlong JNICALL Java_objeval_Native_runStart(JNIEnv* env, jclass native, jlong study, jint problem,
-                                                     jlong budget, jstring attributes) {
+                                                     jlong budget, jbyteArray attributes) {
   (void)native;
-  char const* text = utf(env, attributes);
+  char* text = utf8(env, attributes);
   objeval_run* run = NULL;
   if (text != NULL) objeval_run_start((objeval_study*)(intptr_t)study, (size_t)problem, (unsigned long long)budget, text, &run);
-  if (text != NULL) (*env)->ReleaseStringUTFChars(env, attributes, text);
+  release(env, attributes, text);
   return (jlong)(intptr_t)run;
 }
 
@@ -168,6 +176,19 @@ JNIEXPORT jfloat JNICALL Java_objeval_Native_runBest(JNIEnv* env, jclass native,
 JNIEXPORT jint JNICALL Java_objeval_Native_runEnd(JNIEnv* env, jclass native, jlong run) {
   (void)env, (void)native;
   return (jint)objeval_run_end((objeval_run*)(intptr_t)run);
+}
+
+JNIEXPORT jint JNICALL Java_objeval_Native_runFail(JNIEnv* env, jclass native, jlong run, jbyteArray reason) {
+  (void)native;
+  char* text = utf8(env, reason);
+  jint const status = (jint)objeval_run_fail((objeval_run*)(intptr_t)run, text);
+  release(env, reason, text);
+  return status;
+}
+
+JNIEXPORT jint JNICALL Java_objeval_Native_runDiscard(JNIEnv* env, jclass native, jlong run) {
+  (void)env, (void)native;
+  return (jint)objeval_run_discard((objeval_run*)(intptr_t)run);
 }
 
 JNIEXPORT jstring JNICALL Java_objeval_Native_lastError(JNIEnv* env, jclass native) {

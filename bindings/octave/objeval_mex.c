@@ -146,14 +146,29 @@ static void problems(mxArray* plhs[]) {
  * a crash; the gateway stays loaded while any lives. */
 enum { most_handles = 4096 };
 static void* live[most_handles];
+static int live_is_run[most_handles];
 static int live_count;
 
-static mxArray* handle_of(void* p) {
+/* At exit, a run never ended is discarded, saying so: a run is in the
+ * study once it is ended on purpose. */
+static void discard_live_runs(void) {
+  for (int k = 0; k < most_handles; ++k)
+    if (live[k] != NULL && live_is_run[k]) {
+      objeval_run_discard((objeval_run*)live[k]);
+      live[k] = NULL;
+      fprintf(stderr, "objeval: a run was never ended, and is discarded: end it with objeval_run_end\n");
+    }
+}
+
+static mxArray* handle_of(void* p, int is_run) {
   mxArray* handle = mxCreateNumericMatrix(1, 1, mxUINT64_CLASS, mxREAL);
   *(unsigned long long*)mxGetData(handle) = (unsigned long long)(size_t)p;
+  static int exit_registered;
+  if (!exit_registered) exit_registered = mexAtExit(discard_live_runs) == 0;
   for (int k = 0; k < most_handles; ++k)
     if (live[k] == NULL) {
       live[k] = p;
+      live_is_run[k] = is_run;
       if (live_count++ == 0) mexLock();
       return handle;
     }
@@ -199,7 +214,7 @@ static void study_command(const char* command, int nlhs, mxArray* plhs[], int nr
     text_of(prhs[3], info, sizeof info, "the info");
     status = objeval_study_open(folder, algorithm, info, (unsigned)mxGetScalar(prhs[4]), &study);
     if (status != OBJEVAL_OK) fail_study(status, folder);
-    plhs[0] = handle_of(study);
+    plhs[0] = handle_of(study, 0);
   } else if (strcmp(command, "#study_close") == 0 && nrhs == 2) {
     objeval_study_close((objeval_study*)from_handle(prhs[1], 1));
   } else if (strcmp(command, "#run_start") == 0 && nrhs == 5) {
@@ -208,10 +223,11 @@ static void study_command(const char* command, int nlhs, mxArray* plhs[], int nr
     text_of(prhs[2], name, sizeof name, "the problem");
     text_of(prhs[4], attributes, sizeof attributes, "the attributes");
     double const budget = mxGetScalar(prhs[3]);
-    if (!(budget >= 0) || budget != floor(budget)) fail("objeval:arguments", "the budget must be a whole number, 0 for none");
+    if (!(budget >= 0 && budget <= 18446744073709549568.0) || budget != floor(budget))
+      fail("objeval:arguments", "a budget is a whole number of evaluations from 1 to 2^64 - 1, 0 for none");
     status = objeval_run_start(study, objeval_problem_find(name), (unsigned long long)budget, attributes, &run);
     if (status != OBJEVAL_OK) fail_study(status, name);
-    plhs[0] = handle_of(run);
+    plhs[0] = handle_of(run, 1);
   } else if (strcmp(command, "#run_evaluate") == 0 && (nrhs == 4 || nrhs == 5)) {
     objeval_run* run = (objeval_run*)from_handle(prhs[1], 0);
     text_of(prhs[2], name, sizeof name, "the problem");
@@ -228,8 +244,12 @@ static void study_command(const char* command, int nlhs, mxArray* plhs[], int nr
     }
     if (nlhs > 2) plhs[2] = mxCreateDoubleScalar((double)objeval_run_evaluations(run));
     mxFree(point);
-  } else if (strcmp(command, "#run_end") == 0 && nrhs == 2) {
-    status = objeval_run_end((objeval_run*)from_handle(prhs[1], 1));
+  } else if (strcmp(command, "#run_end") == 0 && (nrhs == 2 || nrhs == 4)) {
+    char reason[4096] = "";
+    double const way = nrhs == 4 ? mxGetScalar(prhs[2]) : 0;
+    if (nrhs == 4) text_of(prhs[3], reason, sizeof reason, "the reason");
+    objeval_run* run = (objeval_run*)from_handle(prhs[1], 1);
+    status = way == 1 ? objeval_run_fail(run, reason) : way == 2 ? objeval_run_discard(run) : objeval_run_end(run);
     if (status != OBJEVAL_OK) fail_study(status, "the run's end");
   } else {
     fail("objeval:arguments", "no such study command %s with %d arguments", command, nrhs - 1);

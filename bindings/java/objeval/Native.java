@@ -160,12 +160,12 @@ final class Native {
       int threads);
 
   /** A study's handle, 0 where it could not be opened (lastError says why). */
-  static native long studyOpen(String folder, String algorithm, String info, int options);
+  static native long studyOpen(byte[] folder, byte[] algorithm, byte[] info, int options);
 
   static native void studyClose(long study);
 
   /** A run's handle, 0 where it could not be started. */
-  static native long runStart(long study, int problem, long budget, String attributes);
+  static native long runStart(long study, int problem, long budget, byte[] attributes);
 
   /** As batchFloat and its likes, through a run; kind 0 floats, 1 doubles in, 2 doubles in and out. */
   static native int runBatch(long run, int problem, Object points, int first, int count, Object values, int threads,
@@ -176,6 +176,16 @@ final class Native {
   static native float runBest(long run, float[] point);
 
   static native int runEnd(long run);
+
+  static native int runFail(long run, byte[] reason);
+
+  static native int runDiscard(long run);
+
+  /** {@code text} as the library takes it: UTF-8, ending in a NUL. */
+  static byte[] utf8(String text, String what) {
+    if (text.indexOf('\0') >= 0) throw new IllegalArgumentException("objeval: " + what + " holds a NUL");
+    return (text + "\0").getBytes(java.nio.charset.StandardCharsets.UTF_8);
+  }
 
   /** The words of the last study call on this thread that failed. */
   static native String lastError();

@@ -79,6 +79,28 @@ public final class Run implements AutoCloseable {
     if (status != Native.OBJEVAL_OK) throw Study.failure("the end of a run of " + problem.name(), status);
   }
 
+  /**
+   * Ends the run as failed, {@code reason} saying why: its rows are kept, apart from the
+   * runs IOHanalyzer reads. {@link #close} then does nothing: in a try-with-resources, call
+   * it where the optimiser throws, as close() alone would end the run as finished.
+   */
+  public void fail(String reason) {
+    if (handle == 0) return;
+    long run = handle;
+    handle = 0;
+    int status = Native.runFail(run, Native.utf8(reason == null ? "" : reason.replace('\0', ' '), "the reason"));
+    if (status != Native.OBJEVAL_OK) throw Study.failure("the end of a run of " + problem.name(), status);
+  }
+
+  /** Ends the run leaving nothing of it in the study: a run interrupted, to be made again. */
+  public void discard() {
+    if (handle == 0) return;
+    long run = handle;
+    handle = 0;
+    int status = Native.runDiscard(run);
+    if (status != Native.OBJEVAL_OK) throw Study.failure("the end of a run of " + problem.name(), status);
+  }
+
   private long live() {
     if (handle == 0) throw new IllegalStateException("objeval: this run of " + problem.name() + " has ended");
     return handle;

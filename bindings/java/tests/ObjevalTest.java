@@ -142,7 +142,7 @@ public final class ObjevalTest {
       }
     }
     try (Study study = Study.open(folder, "local search", "steps of 0.2");
-         Run run = study.run("doorcost", 0, "seed=0")) {
+         Run run = study.run("doorcost", "seed=0")) {
       double[] x = new double[240];
       float best = run.evaluate(x);
       for (int step = 0; step < 200; step++) {

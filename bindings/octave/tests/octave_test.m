@@ -119,7 +119,7 @@ for seed = 1:3
 end
 objeval_study_close (s);
 s = objeval_study (folder, "fminsearch", "from 0");
-r = objeval_run (s, "quadobj", 0, "seed=0");
+r = objeval_run (s, "quadobj", [], "seed=0");
 [x, fval] = fminsearch (@(x) objeval_run_evaluate (r, x), zeros (1, 50), optimset ("MaxFunEvals", 300));
 failures += compare ("fminsearch's best in the study", objeval_run_state (r), single (fval));
 objeval_run_end (r);

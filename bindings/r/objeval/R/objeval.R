@@ -68,24 +68,64 @@ quadobj <- function(x) evaluate("quadobj", x)
 # Studies: runs of an algorithm, every evaluation counted in order, logged
 # where IOHanalyzer reads them.
 
-study <- function(folder, algorithm, info = "", every_evaluation = FALSE, points = FALSE) {
+# Text as the library takes it: UTF-8, whatever the session's encoding.
+utf8 <- function(text) enc2utf8(as.character(text))
+
+study <- function(folder, algorithm, info = "", every_evaluation = FALSE, points = FALSE, durable = FALSE,
+                  add = FALSE) {
   stopifnot(is.character(folder), length(folder) == 1, is.character(algorithm), length(algorithm) == 1,
             is.character(info), length(info) == 1)
-  pointer <- .Call(objeval_r_study_open, path.expand(folder), algorithm, info,
-                   as.double(every_evaluation + 2 * points))
+  options <- every_evaluation + 2 * points + 4 * durable + 8 * add
+  pointer <- .Call(objeval_r_study_open, path.expand(folder), utf8(algorithm), utf8(info), as.double(options))
   structure(list(pointer = pointer, folder = folder, algorithm = algorithm), class = "objeval_study")
+}
+
+# A budget as the library takes it: 0 for NULL, else a whole number from 1
+# to 2^64 - 1; anything else is refused, naming it.
+budget_of <- function(budget) {
+  if (is.null(budget)) return(0)
+  if (!is.numeric(budget) || length(budget) != 1 || is.na(budget) || !is.finite(budget) ||
+      budget != floor(budget) || budget < 1 || budget > 18446744073709549568) {
+    stop(sprintf("objeval: a budget is a whole number of evaluations from 1 to 2^64 - 1 (NULL: no budget), not %s",
+                 paste(deparse(budget), collapse = " ")), call. = FALSE)
+  }
+  as.double(budget)
+}
+
+# A run's attributes as "name=value;...": each named, one value each, NULL
+# ones left out, and the language's.
+attributes_text <- function(attributes) {
+  if (length(attributes) && (is.null(names(attributes)) || any(names(attributes) == ""))) {
+    stop("objeval: a run's attributes are named: seed = 1", call. = FALSE)
+  }
+  attributes <- attributes[!vapply(attributes, is.null, TRUE)]
+  if (is.null(attributes$language)) attributes$language <- paste("R", getRversion())
+  values <- vapply(names(attributes), function(name) {
+    value <- attributes[[name]]
+    if (!is.atomic(value) || length(value) != 1) {
+      stop(sprintf("objeval: attribute %s: one value, not %d", name, length(value)), call. = FALSE)
+    }
+    text <- utf8(if (is.numeric(value) && !is.na(value) && value == round(value) && abs(value) < 1e15) {
+      sprintf("%.0f", value)
+    } else {
+      as.character(value)
+    })
+    if (grepl("[;\t\n\r]", text)) {
+      stop(sprintf("objeval: attribute %s: a value holds no ';', tab or line end, not \"%s\"", name, text),
+           call. = FALSE)
+    }
+    text
+  }, "")
+  paste(names(attributes), values, sep = "=", collapse = ";")
 }
 
 close_study <- function(study) invisible(.Call(objeval_r_study_close, study$pointer))
 
 study_run <- function(study, problem, budget = NULL, ...) {
   found <- find_problem(problem)
-  attributes <- list(...)
-  if (length(attributes) && (is.null(names(attributes)) || any(names(attributes) == ""))) {
-    stop("objeval: a run's attributes are named: seed = 1", call. = FALSE)
-  }
-  text <- paste(names(attributes), vapply(attributes, format, ""), sep = "=", collapse = ";")
-  pointer <- .Call(objeval_r_run_start, study$pointer, found[1], as.double(if (is.null(budget)) 0 else budget), text)
+  most <- budget_of(budget)
+  text <- attributes_text(list(...))
+  pointer <- .Call(objeval_r_run_start, study$pointer, found[1], most, text)
   dimension <- found[2]
   # x alone, as nloptr takes an objective: the thread count is options(objeval.threads).
   f <- function(x) {
@@ -109,4 +149,10 @@ run_state <- function(run) {
   list(evaluations = state[[1]], best = state[[2]], best_point = state[[3]])
 }
 
-end_run <- function(run) invisible(.Call(objeval_r_run_end, attr(run, "pointer")))
+end_run <- function(run) invisible(.Call(objeval_r_run_end, attr(run, "pointer"), 0, ""))
+
+fail_run <- function(run, reason = "") {
+  invisible(.Call(objeval_r_run_end, attr(run, "pointer"), 1, utf8(paste(reason, collapse = " "))))
+}
+
+discard_run <- function(run) invisible(.Call(objeval_r_run_end, attr(run, "pointer"), 2, ""))

@@ -3,6 +3,8 @@
 \alias{study_run}
 \alias{run_state}
 \alias{end_run}
+\alias{fail_run}
+\alias{discard_run}
 \alias{close_study}
 \title{Studies: runs of an algorithm, logged where IOHanalyzer reads them}
 \description{
@@ -13,10 +15,13 @@
   Each value is written so that it reads back to the same float.
 }
 \usage{
-study(folder, algorithm, info = "", every_evaluation = FALSE, points = FALSE)
+study(folder, algorithm, info = "", every_evaluation = FALSE, points = FALSE, durable = FALSE,
+      add = FALSE)
 study_run(study, problem, budget = NULL, ...)
 run_state(run)
 end_run(run)
+fail_run(run, reason = "")
+discard_run(run)
 close_study(study)
 }
 \arguments{
@@ -27,10 +32,17 @@ close_study(study)
   \item{every_evaluation}{a row for every evaluation, not only the
     improvements.}
   \item{points}{each row with its point's coordinates.}
+  \item{durable}{a run counts as ended once its files are on the disk.}
+  \item{add}{the algorithm's runs in the folder are meant to be added to;
+    otherwise a line on standard error says they are there.}
+  \item{reason}{why the run failed, in words.}
   \item{study}{a study.}
   \item{problem}{the problem's name, one of \code{problems()$name}.}
-  \item{budget}{at most this many evaluations; \code{NULL} for no budget.}
-  \item{...}{the run's attributes, recorded with it: \code{seed = 1}.}
+  \item{budget}{at most this many evaluations, a whole number from 1 to
+    \eqn{2^{64} - 1}; \code{NULL} for no budget. Anything else is an error.}
+  \item{...}{the run's attributes, recorded with it: \code{seed = 1}; each
+    named, one value each, without \code{;}; \code{NULL} ones are left out.
+    The R version is recorded as \code{language}.}
   \item{run}{a run, as \code{study_run} gives it.}
 }
 \value{
@@ -41,7 +53,9 @@ close_study(study)
   signals a condition of class \code{objeval_budget_spent}, with fields
   \code{evaluated} and \code{values}. \code{run_state} gives a list of
   \code{evaluations}, \code{best} and \code{best_point}. \code{end_run}
-  adds the run to the study; a run collected unended is ended then.
+  adds the run to the study; \code{fail_run} ends it as failed, kept apart
+  from the runs IOHanalyzer reads; \code{discard_run} leaves nothing of it.
+  A run collected unended is discarded, with a line on standard error.
 }
 \details{
   Load a study into IOHanalyzer with \code{IOHanalyzer::DataSetList(folder)}.

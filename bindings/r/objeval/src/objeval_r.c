@@ -73,10 +73,14 @@ static void study_closed(SEXP study) {
   R_ClearExternalPtr(study);
 }
 
+/* A run collected unended is discarded, saying so: a run is in the study
+ * once it is ended on purpose. */
 static void run_ended(SEXP run) {
   objeval_run* r = (objeval_run*)R_ExternalPtrAddr(run);
-  if (r != NULL) objeval_run_end(r);
   R_ClearExternalPtr(run);
+  if (r == NULL) return;
+  objeval_run_discard(r);
+  REprintf("objeval: a run was never ended, and is discarded: end it with end_run()\n");
 }
 
 static void fail_with(objeval_status status, const char* what) {
@@ -153,10 +157,14 @@ static SEXP objeval_r_run_state(SEXP run, SEXP dimension) {
   return state;
 }
 
-static SEXP objeval_r_run_end(SEXP run) {
+/* how: 0 ends the run, 1 fails it (`reason`), 2 discards it. */
+static SEXP objeval_r_run_end(SEXP run, SEXP how, SEXP reason) {
   objeval_run* r = live_run(run);
   R_ClearExternalPtr(run);
-  objeval_status const status = objeval_run_end(r);
+  int const way = (int)REAL(how)[0];
+  objeval_status const status = way == 1 ? objeval_run_fail(r, CHAR(STRING_ELT(reason, 0)))
+                                : way == 2 ? objeval_run_discard(r)
+                                           : objeval_run_end(r);
   if (status != OBJEVAL_OK) fail_with(status, "a run's end");
   return R_NilValue;
 }
@@ -170,7 +178,7 @@ static R_CallMethodDef const calls[] = {
     {"objeval_r_run_start", (DL_FUNC)&objeval_r_run_start, 4},
     {"objeval_r_run_evaluate", (DL_FUNC)&objeval_r_run_evaluate, 5},
     {"objeval_r_run_state", (DL_FUNC)&objeval_r_run_state, 2},
-    {"objeval_r_run_end", (DL_FUNC)&objeval_r_run_end, 1},
+    {"objeval_r_run_end", (DL_FUNC)&objeval_r_run_end, 3},
     {NULL, NULL, 0},
 };
 
