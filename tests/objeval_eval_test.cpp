@@ -9,6 +9,8 @@
 
 #include <sys/wait.h>
 
+#include <signal.h>
+
 #include <unistd.h>
 
 #include <bit>
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <random>
 #include <span>
 #include <sstream>
@@ -35,10 +38,11 @@ struct eval_run {
   int status = -1;
 };
 
-eval_run run_eval(scratch_dir const& dir, std::string const& arguments, std::string const& points) {
-  dir.write("points.txt", points);
+// objeval-eval ARGUMENTS POINTS_FILE, or without a points file where there are no points.
+eval_run run_eval(scratch_dir const& dir, std::string const& arguments, std::optional<std::string> const& points) {
+  if (points) dir.write("points.txt", *points);
   std::string const command = std::string(OBJEVAL_EVAL_PROGRAM) + " " + arguments + " " +
-                              (dir / "points.txt").string() + " 2>" + (dir / "errors.txt").string();
+                              (points ? (dir / "points.txt").string() : "") + " 2>" + (dir / "errors.txt").string();
   std::FILE* out = popen(command.c_str(), "r");
   eval_run run;
   std::string text;
@@ -117,6 +121,91 @@ TEST(ObjevalEval, ARunOfAStudyCountsEveryLineAndStopsAtItsBudget) {
   EXPECT_EQ(run_eval(dir, "quadobj --log " + study + " --algorithm 'random search'", text).status, 0);
   EXPECT_EQ(std::system((std::string(OBJEVAL_PYTHON) + " " + STUDY_FORMAT + " " + study + " --runs 3 >/dev/null").c_str()), 0);
   EXPECT_EQ(run_eval(dir, "quadobj --budget 3", text).status, 2);  // a budget is a study's
+}
+
+// A budget is a whole number from 1 to 2^64-1, read as the number its text
+// writes: "1e1" is ten, never its last digits; anything else is refused,
+// naming it. An attribute is recorded with the run.
+TEST(ObjevalEval, ABudgetIsTheNumberItsTextWrites) {
+  std::mt19937 random(13);
+  std::string text;
+  for (int n = 0; n < 12; ++n) text += random_line(random, 50, " ") + "\n";
+  scratch_dir dir;
+  std::string const study = "quadobj --log " + (dir / "study").string() + " --algorithm a --budget ";
+  struct { char const* budget; int status; std::size_t answered; } const cases[] = {
+      {"1e1", 3, 10}, {"2.5e0", 2, 0}, {"12.0", 0, 12}, {"+11", 3, 11}, {"18446744073709551615", 0, 12},
+      {"18446744073709551616", 2, 0}, {"2.5", 2, 0}, {"-5", 2, 0}, {"0x10", 2, 0}, {"0", 2, 0}, {"abc", 2, 0},
+      {"1e-1", 2, 0}, {"", 2, 0}};
+  for (auto const& c : cases) {
+    auto const run = run_eval(dir, study + "'" + c.budget + "'", text);
+    EXPECT_EQ(run.status, c.status) << c.budget << ": " << run.errors;
+    EXPECT_EQ(run.values.size(), c.answered) << c.budget;
+    if (c.status == 2) {
+      EXPECT_NE(run.errors.find(std::string("\"") + c.budget + "\""), std::string::npos) << run.errors;
+    }
+  }
+  EXPECT_EQ(run_eval(dir, study + "5 --attribute seed=7 --attribute note=by\\ hand", text).status, 3);
+  std::string const meta = dir.read("study/a/IOHprofiler_f2_quadobj_run5.json").value_or("");
+  EXPECT_NE(meta.find("\"seed\": \"7\", \"note\": \"by hand\""), std::string::npos) << meta;
+  EXPECT_EQ(run_eval(dir, study + "5 --attribute evals=3", text).status, 2);  // the meta file's own name
+}
+
+// A signal ends a logged run into the study, with every line answered
+// before it, then the program by the same signal.
+TEST(ObjevalEval, ASignalEndsALoggedRunIntoTheStudy) {
+  scratch_dir dir;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    std::string const folder = (dir / ("study" + std::to_string(signal))).string();
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    pid_t const child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      dup2(in[0], 0), dup2(out[1], 1);
+      close(in[1]), close(out[0]);
+      execl(OBJEVAL_EVAL_PROGRAM, OBJEVAL_EVAL_PROGRAM, "quadobj", "--log", folder.c_str(), "--algorithm", "a",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(in[0]), close(out[1]);
+    std::mt19937 random(static_cast<unsigned>(signal));
+    char value[64];
+    for (int line = 0; line < 3; ++line) {  // a line in, its value out: a coprocess
+      std::string const point = random_line(random, 50, " ") + "\n";
+      ASSERT_EQ(write(in[1], point.data(), point.size()), static_cast<ssize_t>(point.size()));
+      ASSERT_GT(read(out[0], value, sizeof value), 0);
+    }
+    kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(in[1]), close(out[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    std::string const meta = dir.read("study" + std::to_string(signal) + "/a/IOHprofiler_f2_quadobj_run1.json").value_or("");
+    EXPECT_NE(meta.find("\"evals\": 3,"), std::string::npos) << signal << meta;
+    EXPECT_NE(meta.find("\"ending\": \"ended by a signal\""), std::string::npos) << meta;
+  }
+}
+
+// --check: status 0 for a sound study, 1 naming the file at fault, 2 for no study.
+TEST(ObjevalEval, CheckSaysWhetherAStudyIsSound) {
+  std::mt19937 random(14);
+  std::string text;
+  for (int n = 0; n < 6; ++n) text += random_line(random, 50, " ") + "\n";
+  scratch_dir dir;
+  std::string const study = (dir / "study").string();
+  for (char const* seed : {"1", "2"})
+    ASSERT_EQ(run_eval(dir, std::string("quadobj --log ") + study + " --algorithm a --attribute seed=" + seed, text).status, 0);
+  auto const sound = run_eval(dir, "--check " + study, std::nullopt);
+  EXPECT_EQ(sound.status, 0) << sound.values.at(0);
+  EXPECT_EQ(sound.values, std::vector<std::string>{study + ": 2 runs of 1 algorithms on 1 problems, 2 logged values "
+                                                             "evaluated again: sound"});
+  dir.write("study/a/data_f2_quadobj/IOHprofiler_f2_DIM50_run2.dat", "evaluations raw_y\n1 5\n3 7\n6 7\n");
+  auto const damaged = run_eval(dir, "--check " + study, std::nullopt);
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.values.at(0).find("run2.dat: line 3: the best-so-far rises, from 5 to 7"), std::string::npos)
+      << damaged.values.at(0);
+  EXPECT_EQ(run_eval(dir, "--check " + (dir / "none").string(), std::nullopt).status, 2);
 }
 
 // One reading: each spelling the programs take, in the last slot, where

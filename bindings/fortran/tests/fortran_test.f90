@@ -165,6 +165,11 @@ contains
     call objeval_run_evaluate(r, doors, costs, threads=2)
     if (objeval_run_best(r, best_doors) /= minval(costs)) failures = failures + 1
     call objeval_run_end(r)
+    call objeval_run_start(r, s, 'doorcost', 0_int64, status=status)
+    call expect('a budget of 0', status, objeval_bad_budget)
+    call objeval_run_start(r, s, 'doorcost', 10_int64)
+    call objeval_run_evaluate(r, doors(:, 1:2), costs(1:2))
+    call objeval_run_fail(r, 'a test''s failure')
     call objeval_study_close(s)
     call execute_command_line('python3 ' // trim(format) // ' ' // folder // ' --runs 4 > /dev/null', exitstat=result)
     if (result /= 0) then

@@ -158,6 +158,14 @@ public final class ObjevalTest {
     }
     expectThrows(java.io.UncheckedIOException.class,
         () -> Study.open(folder.resolve("random search").resolve("IOHprofiler_f2_quadobj.json"), "x", ""));
+    // A budget is a whole number from 1; a name beyond the 16-bit characters goes as UTF-8; a run failed
+    // is kept apart, where IOHanalyzer does not read it.
+    try (Study study = Study.open(folder, "\uD83E\uDD16 search", "")) {
+      expectThrows(IllegalArgumentException.class, () -> study.run("quadobj", 0, ""));
+      Run run = study.run("quadobj", 10, "seed=9");
+      run.evaluate(new double[100], new float[2], 1);
+      run.fail("a test's failure");
+    }
     Process check = new ProcessBuilder("python3", format.toString(), folder.toString(), "--runs", "4")
         .redirectErrorStream(true).start();
     String loaded = new String(check.getInputStream().readAllBytes());

@@ -125,6 +125,15 @@ failures += compare ("fminsearch's best in the study", objeval_run_state (r), si
 objeval_run_end (r);
 objeval_study_close (s);
 failures += expect_error ("objeval:study", @() objeval_run_end (r));
+% One budget rule: a whole number from 1 to 2^64 - 1, [] for none.
+s = objeval_study (folder, "rules");
+for budget = {0, -1, 2.7, NaN, Inf, 1e20, "5", [1 2]}
+  failures += expect_error ("objeval:arguments", @() objeval_run (s, "quadobj", budget{1}));
+end
+r = objeval_run (s, "quadobj", 1e3);
+objeval_run_evaluate (r, zeros (2, 50));
+objeval_run_fail (r, "a test's failure");
+objeval_study_close (s);
 [status, loaded] = system (sprintf ("python3 '%s' '%s' --runs 4", study_format, folder));
 if status != 0
   printf ("FAIL the study does not load:\n%s", loaded);

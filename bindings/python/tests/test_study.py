@@ -5,6 +5,7 @@ a pool of processes at once that load whole by IOHanalyzer's rules
 (tests/study_format.py)."""
 import concurrent.futures
 import pathlib
+import re
 import subprocess
 import sys
 
@@ -90,3 +91,61 @@ def test_what_a_study_cannot_take_is_the_languages_own_error(tmp_path):
         run.end()
         with pytest.raises(ValueError, match="ended"):
             run(np.zeros(50))
+
+
+@pytest.mark.parametrize("budget", [0, -1, 2.7, 2**64, 2**64 + 3, float("inf"), float("nan"), True, "5", 1e20])
+def test_a_budget_is_a_whole_number_from_one_or_refused_naming_it(tmp_path, budget):
+    with objeval.Study(tmp_path, "x") as study:
+        with pytest.raises(ValueError, match=re.escape(f"not {budget!r}")):
+            study.run("quadobj", budget=budget)
+
+
+def test_a_runs_with_ends_it_as_its_body_ended(tmp_path):
+    point = np.zeros(50)
+    with objeval.Study(tmp_path, "x") as study:
+        with study.run("quadobj", budget=np.int64(2), seed=None, note="a") as run:
+            while True:
+                run(point)  # BudgetSpent at the third: the with ends the run, and stops it
+        with pytest.raises(ZeroDivisionError):
+            with study.run("quadobj", budget=1e3) as run:
+                run(point), run(point), 1 / 0
+        with pytest.raises(KeyboardInterrupt):
+            with study.run("quadobj") as run:
+                run(point), run(point)
+                raise KeyboardInterrupt
+    folder = next(tmp_path.iterdir())
+    meta = (folder / "IOHprofiler_f2_quadobj_run1.json").read_text()
+    assert '"note": "a"' in meta and '"seed"' not in meta and f'"language": "Python {sys.version.split()[0]}' in meta
+    assert '"ending": "budget spent"' in meta
+    assert '"failure": "ZeroDivisionError: division by zero"' in (folder / "IOHprofiler_f2_quadobj_run2.failed").read_text()
+    assert not (folder / "data_f2_quadobj" / "IOHprofiler_f2_DIM50_run3.dat").exists()  # interrupted: discarded
+    loaded(tmp_path, 1)
+
+
+def test_a_run_never_ended_is_discarded_with_a_warning(tmp_path):
+    with objeval.Study(tmp_path, "x") as study:
+        run = study.run("quadobj")
+        run(np.zeros((2, 50)))
+        with pytest.warns(RuntimeWarning, match="never ended"):
+            del run
+    assert not list(tmp_path.rglob("*.dat")) and not list(tmp_path.rglob("*.json"))
+
+
+def test_check_finds_a_value_changed_by_hand_and_plot_reads_past_other_json(tmp_path):
+    import objeval.plot
+
+    with objeval.Study(tmp_path, "every", every_evaluation=True, points=True) as study, study.run("quadobj") as run:
+        run(np.random.default_rng(3).uniform(-1, 1, (5, 50)))
+    (tmp_path / "notes.json").write_text('{"about": "the study"}')
+    assert len(list(objeval.plot.runs(tmp_path))) == 1
+    (tmp_path / "notes.json").unlink()
+    assert objeval.check(tmp_path).sound
+    data = next(tmp_path.rglob("*run1.dat"))
+    rows = data.read_text().splitlines()
+    rows[2] = " ".join([rows[2].split()[0], "1.5"] + rows[2].split()[2:])
+    data.write_text("\n".join(rows) + "\n")
+    report = objeval.check(tmp_path)
+    assert not report and report.faults[0].startswith(f"{data}: line 3: the point's value is ")
+    assert report.faults[0].endswith(", the file says 1.5")
+    with pytest.raises(ValueError, match="no study folder"):
+        objeval.check(tmp_path / "none")

@@ -109,5 +109,36 @@ if (!is.null(attr(loaded, "status"))) {
 } else {
   cat("r: a study of", length(loaded), "runs loads by IOHanalyzer's rules\n")
 }
+# One budget rule, attributes as R holds them, and a run collected unended.
+s <- study(file.path(tempdir(), "rules"), "rules")
+refused <- function(what, call, words) {
+  message <- tryCatch({ call; "" }, error = function(e) conditionMessage(e))
+  if (!grepl(words, message, fixed = TRUE)) {
+    cat(sprintf("FAIL %s: \"%s\", not \"%s\"\n", what, message, words)); failures <<- failures + 1
+  }
+}
+for (budget in list(0, -1, NA, Inf, 1e20, 2.7, "5", c(1, 2))) {
+  refused(paste("budget", deparse(budget)), study_run(s, "quadobj", budget = budget),
+          paste("not", paste(deparse(budget), collapse = " ")))
+}
+refused("two seeds", study_run(s, "quadobj", seed = c(1, 2)), "attribute seed: one value, not 2")
+refused("a ';'", study_run(s, "quadobj", note = "a;b"), "attribute note: a value holds no ';'")
+refused("an unnamed attribute", study_run(s, "quadobj", 10, 7), "a run's attributes are named")
+f <- study_run(s, "quadobj", budget = 1e3, seed = NULL, note = iconv("caf\u00e9", "UTF-8", "latin1"))
+f(matrix(0, 2, 50))
+end_run(f)
+meta <- readLines(list.files(file.path(tempdir(), "rules"), "run1.json$", recursive = TRUE, full.names = TRUE),
+                  encoding = "UTF-8")
+if (!any(grepl("\"note\": \"caf\u00e9\", \"language\": \"R ", meta, fixed = TRUE)) || any(grepl("seed", meta))) {
+  cat("FAIL the attributes as written:", meta, sep = "\n"); failures <- failures + 1
+}
+f <- study_run(s, "quadobj")
+f(matrix(0, 2, 50))
+rm(f)
+invisible(gc())
+if (length(list.files(file.path(tempdir(), "rules"), "run2", recursive = TRUE))) {
+  cat("FAIL a run collected unended is not discarded\n"); failures <- failures + 1
+}
+close_study(s)
 if (failures > 0) quit(status = 1)
 cat("r: every value is golden\n")
