@@ -1,4 +1,3 @@
-% SPDX-License-Identifier: MIT
 % -*- texinfo -*-
 % @deftypefn {} {} objeval_run_discard (@var{r})
 % Ends the run @var{r} leaving nothing of it in its study: a run
@@ -8,3 +7,5 @@
 function objeval_run_discard (r)
   __objeval_mex__ ("#run_end", r.handle, 2, "");
 end
+
+% SPDX-License-Identifier: MIT

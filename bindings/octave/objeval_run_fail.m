@@ -1,4 +1,3 @@
-% SPDX-License-Identifier: MIT
 % -*- texinfo -*-
 % @deftypefn {} {} objeval_run_fail (@var{r}, @var{reason})
 % Ends the run @var{r} as failed, @var{reason} saying why: its rows are
@@ -10,3 +9,5 @@
 function objeval_run_fail (r, reason = "")
   __objeval_mex__ ("#run_end", r.handle, 1, reason);
 end
+
+% SPDX-License-Identifier: MIT

@@ -230,8 +230,8 @@ typedef void objeval_check_line(const char* line, void* context);
 OBJEVAL_API objeval_status objeval_study_check(const char* folder, objeval_check_line* each, void* context,
                                                size_t* faults);
 
-/* What the last call on this thread that returned OBJEVAL_CANNOT_WRITE,
- * OBJEVAL_BAD_ARGUMENT or OBJEVAL_BUDGET_SPENT said, in words; "" if none. */
+/* What the last study call on this thread that failed said, in words
+ * (for a run's evaluations, whatever status they returned); "" if none. */
 OBJEVAL_API const char* objeval_last_error(void);
 
 /* The first interface, kept working but deprecated: a NULL point gives NaN,
