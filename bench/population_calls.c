@@ -8,9 +8,10 @@
  * both measured in the same run (65,536 points from floats for the large
  * batch). Each count's layouts are timed in turn, on the same values. Prints
  * a line per problem and layout: the worst count's ratio and the median
- * ratio; --every prints each count too.
+ * ratio; --every prints each count's ratios too, --times each count's
+ * microseconds.
  *
- *   population_calls [MOST] [--every] [--problem NAME]
+ *   population_calls [MOST] [--every | --times] [--problem NAME]
  */
 #define _POSIX_C_SOURCE 200809L
 #include <objeval/objeval.h>
@@ -38,13 +39,13 @@ static double median(double* values, int count) {
 
 enum { layouts = 6 };
 static char const* const layout_names[layouts] = {
-    "floats as rows",          "floats, every other",     "doubles as rows",
+    "floats as rows",          "floats, rows of a wider array", "doubles as rows",
     "doubles as rows, into doubles", "doubles in columns", "doubles in columns, into doubles"};
 
 struct call {
   size_t problem, dimension, count;
   float const* rows;         /* count rows of floats */
-  float const* spread;       /* the same, every other float */
+  float const* spread;       /* the same, the rows of an array twice as wide */
   double const* wide;        /* count rows of doubles */
   double const* columns;     /* a column-major count-by-dimension matrix */
   float* values;
@@ -55,7 +56,7 @@ static objeval_status make_call(struct call const* c, int layout) {
   size_t const d = c->dimension, n = c->count;
   switch (layout) {
     case 0: return objeval_evaluate(c->problem, c->rows, n, c->values, 1);
-    case 1: return objeval_evaluate_strided(c->problem, c->spread, n, 2 * d, 2, c->values, 1);
+    case 1: return objeval_evaluate_strided(c->problem, c->spread, n, 2 * d, 1, c->values, 1);
     case 2: return objeval_evaluate_double(c->problem, c->wide, n, d, 1, c->values, 1);
     case 3: return objeval_evaluate_doubles(c->problem, c->wide, n, d, 1, c->wide_values, 1);
     case 4: return objeval_evaluate_double(c->problem, c->columns, n, 1, n, c->values, 1);
@@ -82,10 +83,11 @@ static double timed(struct call const* c, int layout, double budget) {
 
 int main(int argc, char** argv) {
   size_t most = 200;
-  int every = 0;
+  int every = 0, times = 0;
   char const* only = NULL;
   for (int a = 1; a < argc; ++a) {
     if (strcmp(argv[a], "--every") == 0) every = 1;
+    else if (strcmp(argv[a], "--times") == 0) every = times = 1;
     else if (strcmp(argv[a], "--problem") == 0 && a + 1 < argc) only = argv[++a];
     else most = (size_t)atol(argv[a]);
   }
@@ -104,7 +106,7 @@ int main(int argc, char** argv) {
     if (!rows || !spread || !wide || !columns || !values || !wide_values) return 1;
     srand(7);
     for (size_t k = 0; k < n * d; ++k) rows[k] = (float)rand() / (float)RAND_MAX * 2.0f - 1.0f;
-    for (size_t k = 0; k < most * d; ++k) spread[2 * k] = rows[k], wide[k] = rows[k];
+    for (size_t k = 0; k < most * d; ++k) spread[k / d * 2 * d + k % d] = rows[k], wide[k] = rows[k];
     struct call one = {problem, d, 1, rows, spread, wide, wide, values, wide_values};
     struct call batch = {problem, d, large, rows, spread, wide, wide, values, wide_values};
     double const point = timed(&one, 0, 0.3), per_point = timed(&batch, 0, 1.0) / (double)large;
@@ -118,8 +120,9 @@ int main(int argc, char** argv) {
       double const floor = point > (double)b * per_point ? point : (double)b * per_point;
       if (every) printf("  %3zu points:", b);
       for (int layout = 0; layout < layouts; ++layout) {
-        ratios[layout][b - 1] = timed(&c, layout, 0.004) / floor;
-        if (every) printf(" %5.2f", ratios[layout][b - 1]);
+        double const seconds = timed(&c, layout, 0.004);
+        ratios[layout][b - 1] = seconds / floor;
+        if (every) printf(" %6.2f", times ? 1e6 * seconds : ratios[layout][b - 1]);
       }
       if (every) printf("\n");
     }

@@ -82,10 +82,11 @@ void evaluate_strided(problem_entry const& problem, T const* points, std::size_t
       return;
     }
   }
-  // 1024 points a gather: long runs down each column for the hardware
-  // prefetcher, and rows a second-level cache holds (1 MB for doorcost).
-  constexpr std::size_t gathered = 1024;
-  for_each_share(count, threads, 64, [&](std::size_t first, std::size_t size) {
+  // About 1024 points a gather, whole blocks: long runs down each column for
+  // the hardware prefetcher, and rows a second-level cache holds (1 MB for
+  // doorcost).
+  std::size_t const gathered = (1024 + problem.grain - 1) / problem.grain * problem.grain;
+  for_each_share(count, threads, problem.grain, [&](std::size_t first, std::size_t size) {
     float* const kept = kept_buffers::of_this_thread().array<float>(std::min(size, gathered) * dimension);
     if (kept == nullptr) {  // no memory for a buffer: a point at a time, on the stack
       float row[largest_dimension];

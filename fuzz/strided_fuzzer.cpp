@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The C interface's calls for points in any layout, on whatever the bytes
-// say: a problem, a count, the strides (0 too), floats or doubles in, floats
+// say: a problem, a count from 0 to 200, the strides (0 too), floats or doubles in, floats
 // or doubles out, a thread count, and the values. Every call must succeed,
 // read nothing outside the points it was given, and give each point the
 // one-point value of its values, each rounded once to float.
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   bytes in{data, size};
   std::size_t const problem = in.next() % objeval_problem_count();
   std::size_t const d = objeval_problem_at(problem)->dimension;
-  std::size_t const count = in.next() % 80;
+  std::size_t const count = (in.next() | std::size_t{in.next() & 1} << 8) % 201;  // every count a population has
   std::size_t const point_stride = in.next() % (2 * d + 3), coordinate_stride = in.next() % 4;
   unsigned const kind = in.next() % 3;  // floats in; doubles in, floats out; doubles in and out
   unsigned const threads = in.next() % 3;

@@ -18,6 +18,7 @@ constexpr problem_entry entry() {
   static_assert(Problem::study_id > 0);
   return {{Problem::name, Problem::dimension, Problem::description},
           Problem::study_id,
+          share_grain<Problem>,
           &evaluate_point<Problem>,
           &evaluate_batch<Problem>,
           &evaluate_columns<Problem>,

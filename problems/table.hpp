@@ -17,6 +17,8 @@ struct problem_entry {
   // The problem's number in a study's files (function_id), fixed forever:
   // studies already written keep their meaning when problems are added.
   unsigned study_id;
+  // A thread's share of a batch is a multiple of this many points.
+  std::size_t grain;
   float (*one)(float const* point) noexcept;
   // Rows of floats, a point after a point.
   void (*batch)(float const* points, std::size_t count, float* values, unsigned threads);

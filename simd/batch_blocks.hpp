@@ -36,6 +36,7 @@ struct point_rows {
   static constexpr std::size_t tiles = width / P * tile_columns;  // in a whole block
   In const* points;
   std::size_t stride;
+  static constexpr In zero_row[N] = {};
 
   // Tile t of the whole block of points from `first`; finish() fills what
   // the tiles leave.
@@ -44,9 +45,25 @@ struct point_rows {
     transpose_tile(points + (first + g * P) * stride + n, stride, &out[n], g);
   }
   OBJEVAL_INLINE void finish(std::size_t first, slots& out) const { rest(first, width, out); }
+  // A block of `count` points, whole or not: a part goes by whole tiles
+  // too, the rows past its last point read from a row of zeros (a value at
+  // a time, at a stride of a row a store, it took five times as long).
   OBJEVAL_INLINE void all(std::size_t first, std::size_t count, slots& out) const {
-    if (count == width)
-      for (std::size_t t = 0; t < tiles; ++t) tile(first, out, t);
+    for (std::size_t t = 0; t < tiles; ++t) {
+      if (count == width) {
+        tile(first, out, t);
+        continue;
+      }
+      std::size_t const g = t / tile_columns, n = t % tile_columns * P;
+      if (g * P >= count) {
+        for (std::size_t k = n; k < n + P; ++k) clear(out[k].r[g]);
+        continue;
+      }
+      In const* rows[P];
+      for (std::size_t p = 0; p < P; ++p)
+        rows[p] = g * P + p < count ? points + (first + g * P + p) * stride + n : zero_row + n;
+      transpose_tile(rows, &out[n], g);
+    }
     rest(first, count, out);
   }
   OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {
@@ -63,13 +80,11 @@ struct point_rows {
   }
 
  private:
-  // What tiles leave: the last slots of a whole block, or all of a part.
+  // What tiles leave: a block's last slots, past its whole tiles.
   OBJEVAL_INLINE void rest(std::size_t first, std::size_t count, slots& out) const {
-    std::size_t const whole = count == width ? width : 0;
     for (std::size_t p = 0; p < width; ++p)
-      for (std::size_t n = p < whole ? tiled : 0; n < N; ++n)
-        out[n].r[p / P][p % P] =
-            p < count ? rounded_to_float<T>(points[(first + p) * stride + n]) : T(0);
+      for (std::size_t n = tiled; n < N; ++n)
+        out[n].r[p / P][p % P] = p < count ? rounded_to_float<T>(points[(first + p) * stride + n]) : T(0);
   }
 };
 
@@ -99,12 +114,16 @@ struct double_columns {
     take(columns + n * stride + first, out[n], std::make_index_sequence<Lane::registers>{});
   }
   OBJEVAL_INLINE void finish(std::size_t, slots&) const {}
+  // A block of `count` points, whole or not: each register of a run taken
+  // as it lies, the register the run ends in without reading past its end
+  // (the matrix may end there), zeros past the count.
   OBJEVAL_INLINE void all(std::size_t first, std::size_t count, slots& out) const {
+    std::size_t const whole = count / P;
     for (std::size_t n = 0; n < N; ++n) {
       double const* run = columns + n * stride + first;
-      // Unguarded, for speed: see rounded_to_float.
-      for (std::size_t p = 0; p < width; ++p)
-        out[n].r[p / P][p % P] = p < count ? static_cast<T>(static_cast<float>(run[p])) : T(0);
+      for (std::size_t g = 0; g < whole; ++g) narrow_to_float(run + g * P, out[n].r[g]);
+      if (whole < Lane::registers && count % P != 0) narrow_part_to_float(run + whole * P, count % P, out[n].r[whole]);
+      for (std::size_t g = whole + (count % P != 0); g < Lane::registers; ++g) clear(out[n].r[g]);
     }
   }
   OBJEVAL_INLINE void point(std::size_t p, T (&values)[N]) const {

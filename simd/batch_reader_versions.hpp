@@ -6,13 +6,16 @@
 #pragma once
 
 #include "simd/batch_blocks.hpp"
+#include "simd/batch_plan.hpp"
 #include "simd/batch_readers.hpp"
 #include "simd/lanes.hpp"
 
+#include <type_traits>
+
 namespace objeval {
 
-template <class Problem, std::size_t Bytes>
-using problem_lane = lanes<typename Problem::lane_type, Problem::registers, Bytes>;
+template <class Problem, std::size_t Bytes, std::size_t Registers = Problem::registers>
+using problem_lane = lanes<typename Problem::lane_type, Registers, Bytes>;
 
 // The sum of a block, as evaluate_blocks takes it.
 template <class Problem>
@@ -23,42 +26,55 @@ struct block_sum {
   }
 };
 
-template <class Problem, std::size_t Bytes>
+// One size of block of each reader: `count` points in blocks of
+// `Registers` registers, the last one part empty where the count says so.
+template <class Problem, std::size_t Bytes, std::size_t Registers>
 OBJEVAL_INLINE void read_rows(float const* points, std::size_t count, float* results) {
-  using lane = problem_lane<Problem, Bytes>;
+  using lane = problem_lane<Problem, Bytes, Registers>;
   evaluate_blocks<Problem::dimension, lane>(point_rows<Problem::dimension, lane, float>{points, Problem::dimension},
                                             count, results, block_sum<Problem>{});
 }
 
-template <class Problem, std::size_t Bytes>
+template <class Problem, std::size_t Bytes, std::size_t Registers>
 OBJEVAL_INLINE void read_columns(double_columns_at at, std::size_t count, float* results) {
-  using lane = problem_lane<Problem, Bytes>;
+  using lane = problem_lane<Problem, Bytes, Registers>;
   evaluate_blocks<Problem::dimension, lane>(
       double_columns<Problem::dimension, lane>{at.columns, at.stride, at.colliding}, count, results,
       block_sum<Problem>{});
 }
 
-template <class Problem, std::size_t Bytes>
+template <class Problem, std::size_t Bytes, std::size_t Registers>
 OBJEVAL_INLINE void read_double_rows(double_rows_at at, std::size_t count, float* results) {
-  using lane = problem_lane<Problem, Bytes>;
+  using lane = problem_lane<Problem, Bytes, Registers>;
   evaluate_blocks<Problem::dimension, lane>(point_rows<Problem::dimension, lane, double>{at.points, at.stride},
                                             count, results, block_sum<Problem>{});
 }
 
-#define OBJEVAL_CPU_VERSION(name, target, bytes)                                                            \
-  template <class Problem>                                                                                 \
-  target void batch_reader<Problem>::rows_##name(float const* points, std::size_t count, float* results) { \
-    read_rows<Problem, bytes>(points, count, results);                                                     \
-  }                                                                                                        \
-  template <class Problem>                                                                                 \
-  target void batch_reader<Problem>::columns_##name(double_columns_at at, std::size_t count, float* results) { \
-    read_columns<Problem, bytes>(at, count, results);                                                      \
-  }                                                                                                        \
-  template <class Problem>                                                                                 \
-  target void batch_reader<Problem>::double_rows_##name(double_rows_at at, std::size_t count, float* results) { \
-    read_double_rows<Problem, bytes>(at, count, results);                                                  \
+// A reader's version: its points in the blocks the plan gives them, each
+// size of block a function of its own (noinline: one function of them all
+// took the compiler two and a half times as long).
+#define OBJEVAL_READER_OF_VERSION(reader, at_type, name, target, bytes)                                           \
+  template <class Problem>                                                                                     \
+  template <std::size_t Registers>                                                                             \
+  target __attribute__((noinline)) void batch_reader<Problem>::reader##_blocks_##name(at_type at, std::size_t count, \
+                                                                                    float* results) {          \
+    read_##reader<Problem, bytes, Registers>(at, count, results);                                              \
+  }                                                                                                            \
+  template <class Problem>                                                                                     \
+  target void batch_reader<Problem>::reader##_##name(at_type at, std::size_t count, float* results) {          \
+    run_plan<Problem::registers, problem_lane<Problem, bytes>::per_register, bytes>(                           \
+        count, [&](auto registers, std::size_t first, std::size_t n) OBJEVAL_INLINE_LAMBDA {                   \
+          reader##_blocks_##name<decltype(registers)::value>(starting_at(at, first, Problem::dimension), n,      \
+                                                             results + first);                                 \
+        });                                                                                                    \
   }
+
+#define OBJEVAL_CPU_VERSION(name, target, bytes)                                 \
+  OBJEVAL_READER_OF_VERSION(rows, float const*, name, target, bytes)             \
+  OBJEVAL_READER_OF_VERSION(columns, double_columns_at, name, target, bytes)     \
+  OBJEVAL_READER_OF_VERSION(double_rows, double_rows_at, name, target, bytes)
 #include "simd/cpu_versions.def"
+#undef OBJEVAL_READER_OF_VERSION
 
 }  // namespace objeval
 

@@ -30,12 +30,33 @@ struct double_rows_at {
   std::size_t stride;
 };
 
+// Where a reader's points from point `first` on lie.
+inline float const* starting_at(float const* rows, std::size_t first, std::size_t dimension) {
+  return rows + first * dimension;
+}
+inline double_columns_at starting_at(double_columns_at at, std::size_t first, std::size_t) {
+  return {at.columns + first, at.stride, at.colliding};
+}
+inline double_rows_at starting_at(double_rows_at at, std::size_t first, std::size_t) {
+  return {at.points + first * at.stride, at.stride};
+}
+
+// Each reader's version takes its points in blocks of a few sizes, each
+// size a function of its own (`Registers` registers of sums a block, as the
+// block plan chooses them; simd/batch_plan.hpp): apart, the compiler takes
+// each in linear time.
 template <class Problem>
 struct batch_reader {
-#define OBJEVAL_CPU_VERSION(name, target, bytes)                                                        \
-  target static void rows_##name(float const* points, std::size_t count, float* results);              \
-  target static void columns_##name(double_columns_at columns, std::size_t count, float* results);     \
-  target static void double_rows_##name(double_rows_at rows, std::size_t count, float* results);
+#define OBJEVAL_CPU_VERSION(name, target, bytes)                                                          \
+  target static void rows_##name(float const* points, std::size_t count, float* results);                 \
+  target static void columns_##name(double_columns_at columns, std::size_t count, float* results);       \
+  target static void double_rows_##name(double_rows_at rows, std::size_t count, float* results);         \
+  template <std::size_t Registers>                                                                       \
+  target static void rows_blocks_##name(float const* points, std::size_t count, float* results);          \
+  template <std::size_t Registers>                                                                       \
+  target static void columns_blocks_##name(double_columns_at columns, std::size_t count, float* results); \
+  template <std::size_t Registers>                                                                       \
+  target static void double_rows_blocks_##name(double_rows_at rows, std::size_t count, float* results);
 #include "simd/cpu_versions.def"
 
   static inline constinit versioned<void(float const*, std::size_t, float*)> rows{{

@@ -57,6 +57,70 @@ OBJEVAL_INLINE void narrow_to_float(double const* in, Reg& out) {
   }
 }
 
+// Zeros a register, as a register: loops of plain zero assignments to a
+// block's slots became a call to memset a slot (a quarter of a small
+// block's time for doorcost's columns).
+template <class Reg>
+OBJEVAL_INLINE void clear(Reg& out) {
+  Reg zero{};
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  __asm__("" : "+v"(zero));
+#elif defined(__GNUC__) && defined(__aarch64__)
+  __asm__("" : "+w"(zero));
+#endif
+  out = zero;
+}
+
+namespace detail {
+typedef double doubles_of_8 __attribute__((vector_size(64)));
+typedef double doubles_of_4 __attribute__((vector_size(32)));
+typedef float floats_of_8 __attribute__((vector_size(32)));
+typedef float floats_of_4 __attribute__((vector_size(16)));
+typedef long long mask_of_4 __attribute__((vector_size(32)));
+}  // namespace detail
+
+// The first `n` (below the register's count) of the doubles at `in` into a
+// register as narrow_to_float makes them, zeros after, reading nothing past
+// in[n - 1]: masked loads where there are (AVX-512, AVX2), else a copy.
+// Values written one at a time into memory the sum then reads as vectors
+// stalled each read (a third of a population's time for doorcost).
+template <class Reg>
+OBJEVAL_INLINE void narrow_part_to_float(double const* in, std::size_t n, Reg& out) {
+  constexpr std::size_t count = sizeof(Reg) / sizeof out[0];
+  using T = std::remove_cvref_t<decltype(out[0])>;
+#if OBJEVAL_MULTIVERSION
+  if constexpr (sizeof(Reg) == 64 || sizeof(Reg) == 32) {
+    constexpr std::size_t per_load = sizeof(Reg) / 8;  // doubles a load takes
+    using loaded = std::conditional_t<per_load == 8, detail::doubles_of_8, detail::doubles_of_4>;
+    using narrowed = std::conditional_t<per_load == 8, detail::floats_of_8, detail::floats_of_4>;
+    auto const load = [in, n](std::size_t from) OBJEVAL_INLINE_LAMBDA {
+      std::size_t const taken = n > from ? (n - from < per_load ? n - from : per_load) : 0;
+      if constexpr (per_load == 8) {
+        return __builtin_ia32_loadupd512_mask(in + from, loaded{}, static_cast<unsigned char>((1u << taken) - 1));
+      } else {
+        detail::mask_of_4 const m{0 < taken ? -1 : 0, 1 < taken ? -1 : 0, 2 < taken ? -1 : 0, 3 < taken ? -1 : 0};
+        return __builtin_ia32_maskloadpd256(reinterpret_cast<loaded const*>(in + from), m);
+      }
+    };
+    if constexpr (std::is_same_v<T, double>) {
+      narrowed rounded = __builtin_convertvector(load(0), narrowed);
+      __asm__("" : "+v"(rounded));  // keeps the rounding: see rounded_to_float
+      out = __builtin_convertvector(rounded, Reg);
+    } else {
+      narrowed const low = __builtin_convertvector(load(0), narrowed);
+      narrowed const high = __builtin_convertvector(load(per_load), narrowed);
+      out = [&]<std::size_t... K>(std::index_sequence<K...>) OBJEVAL_INLINE_LAMBDA {
+        return __builtin_shufflevector(low, high, K...);
+      }(std::make_index_sequence<count>{});
+    }
+    return;
+  }
+#endif
+  double padded[count] = {};
+  for (std::size_t k = 0; k < n; ++k) padded[k] = in[k];
+  narrow_to_float(padded, out);
+}
+
 namespace detail {
 
 template <std::size_t Bit, class Reg, std::size_t... C>
@@ -101,6 +165,16 @@ OBJEVAL_INLINE void load_row(double const* in, Reg& out) {
 }
 
 template <class Lane, class In, std::size_t... Row>
+OBJEVAL_INLINE void transpose_tile(In const* const* in, Lane* out, std::size_t g, std::index_sequence<Row...>) {
+  using reg = typename Lane::reg;
+  constexpr std::size_t P = sizeof...(Row);
+  reg rows[P];
+  (load_row(in[Row], rows[Row]), ...);
+  transpose(rows, std::make_index_sequence<log2(P)>{});
+  ((out[Row].r[g] = rows[Row]), ...);
+}
+
+template <class Lane, class In, std::size_t... Row>
 OBJEVAL_INLINE void transpose_tile(In const* in, std::size_t stride, Lane* out, std::size_t g,
                                    std::index_sequence<Row...>) {
   using reg = typename Lane::reg;
@@ -120,6 +194,12 @@ OBJEVAL_INLINE void transpose_tile(In const* in, std::size_t stride, Lane* out, 
 template <class Lane, class In>
 OBJEVAL_INLINE void transpose_tile(In const* in, std::size_t stride, Lane* out, std::size_t g) {
   detail::transpose_tile(in, stride, out, g, std::make_index_sequence<Lane::per_register>{});
+}
+
+// The same from P rows wherever they lie: rows[p] holds point p's P values.
+template <class Lane, class In>
+OBJEVAL_INLINE void transpose_tile(In const* const* rows, Lane* out, std::size_t g) {
+  detail::transpose_tile(rows, out, g, std::make_index_sequence<Lane::per_register>{});
 }
 
 }  // namespace objeval

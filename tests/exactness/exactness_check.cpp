@@ -4,9 +4,11 @@
 // the one-point function, the float batch, and through the C interface the
 // layouts the bindings hand over (rows, columns, columns 64 KiB apart, every
 // other value, points in reverse order; doubles in, floats or doubles out),
-// on one thread and two. Each double lies a quarter of a float's spacing
-// from its float, towards zero: a conversion that is not rounded once to
-// nearest gives other bits.
+// on one thread and two; and on one thread, the corpus in calls of counts
+// from 1 to 200 drawn from the cell's name, so that the blocks of every
+// size and every part-filled block are checked too. Each double lies a
+// quarter of a float's spacing from its float, towards zero: a conversion
+// that is not rounded once to nearest gives other bits.
 //
 //   exactness_check --write GOLDEN      write the golden file
 //   exactness_check GOLDEN [CELL]       exit 1 at any difference, naming CELL
@@ -16,6 +18,7 @@
 
 #include <objeval/objeval.h>
 
+#include <algorithm>
 #include <bit>
 #include <cinttypes>
 #include <cmath>
@@ -202,9 +205,25 @@ int check(char const* golden_path, char const* cell) {
       return 2;
     }
     points += c.count();
+    // Counts from 1 to 200, drawn anew in each cell (a xorshift seeded by its name).
+    std::uint64_t state = 0x9e3779b97f4a7c15u;
+    for (char const* k = cell; *k != '\0'; ++k) state = (state ^ static_cast<unsigned char>(*k)) * 0x100000001b3u;
+    auto const next_count = [&state] {
+      state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+      return static_cast<std::size_t>(state % 200) + 1;
+    };
     for (path const& each : every_path) {
       std::size_t const copies = each.threads > 1 ? 2 : 1;  // enough points to share
-      std::vector<float> const values = each.evaluate(p, index, c, copies, each.threads);
+      std::vector<float> values = each.evaluate(p, index, c, copies, each.threads);
+      if (each.threads == 1 && each.name != "one-point")
+        for (std::size_t first = 0; first < c.count();) {
+          std::size_t const n = std::min(next_count(), c.count() - first);
+          exactness::corpus const piece{c.dimension, std::vector<float>(c.values.begin() + static_cast<std::ptrdiff_t>(first * c.dimension),
+                                                                          c.values.begin() + static_cast<std::ptrdiff_t>((first + n) * c.dimension))};
+          std::vector<float> const some = each.evaluate(p, index, piece, 1, 1);
+          values.insert(values.end(), some.begin(), some.end());
+          first += n;
+        }
       for (std::size_t n = 0; n < values.size(); ++n) {
         std::uint32_t const got = std::bit_cast<std::uint32_t>(values[n]), want = bits[n % c.count()];
         if (got == want) continue;
