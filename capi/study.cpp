@@ -89,7 +89,7 @@ objeval_status run_evaluate(objeval_run* run, T const* points, size_t count, siz
       }
     }
     if (evaluated != nullptr) *evaluated = n;
-    log.flush();
+    log.flush_full();
     if (n < count)
       return said(OBJEVAL_BUDGET_SPENT, "the run's budget is spent: " + std::to_string(n) + " of " +
                                             std::to_string(count) + " points evaluated, " +

@@ -124,7 +124,7 @@ class answers {
         log_->record(n, p.values.data(), [&](std::size_t k, float* out) {
           std::copy_n(p.kept_points.begin() + static_cast<std::ptrdiff_t>(k * d), d, out);
         });
-        log_->flush();
+        log_->flush_full();
       }
     } catch (objeval::study::failure const& f) {
       failure_ = f.message;

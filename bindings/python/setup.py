@@ -1,15 +1,20 @@
 # SPDX-License-Identifier: MIT
 """Builds libobjeval with CMake and ships it inside the objeval package, so
 that `pip install .` gives a package that needs no compiler at import time.
-The package is Python over ctypes: its wheel fits every Python 3 on one
-platform (py3-none-<platform>)."""
+The package is Python over ctypes, and where CPython 3.11 or later builds it,
+over its compiled calls too (objeval/_calls.c, on the limited API): the
+wheel then fits CPython 3.11 and later on one platform (cp311-abi3-<platform>),
+else every Python 3 (py3-none-<platform>)."""
 import os
 import pathlib
+import platform
 import shutil
 import subprocess
+import sys
+import sysconfig
 import tempfile
 
-from setuptools import setup
+from setuptools import Extension, setup
 from setuptools.command.build_py import build_py
 from setuptools.dist import Distribution
 
@@ -48,14 +53,24 @@ class BinaryDistribution(Distribution):
         return True
 
 
+# The compiled calls, where this Python can take them: CPython 3.11 or later,
+# not free-threaded (the limited API does not serve it). Optional: where
+# they cannot be compiled, the package calls through ctypes alone.
+calls = []
+if platform.python_implementation() == "CPython" and sys.version_info >= (3, 11) and \
+        not sysconfig.get_config_var("Py_GIL_DISABLED"):
+    calls = [Extension("objeval._calls", ["objeval/_calls.c"], py_limited_api=True, optional=True)]
+
 commands = {"build_py": build_py_with_library}
 if bdist_wheel is not None:
     class bdist_wheel_for_platform(bdist_wheel):
-        """Any Python 3, no Python ABI, one platform: the library's."""
+        """One platform, the library's; CPython 3.11 and later on the limited
+        API where the compiled calls were built, else any Python 3."""
 
         def get_tag(self):
-            return ("py3", "none", super().get_tag()[2])
+            built = any(pathlib.Path(self.bdist_dir).rglob("_calls*.so"))
+            return ("cp311", "abi3", super().get_tag()[2]) if built else ("py3", "none", super().get_tag()[2])
 
     commands["bdist_wheel"] = bdist_wheel_for_platform
 
-setup(version=VERSION, cmdclass=commands, distclass=BinaryDistribution)
+setup(version=VERSION, cmdclass=commands, distclass=BinaryDistribution, ext_modules=calls)

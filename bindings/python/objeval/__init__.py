@@ -17,13 +17,14 @@ from __future__ import annotations
 
 from typing import Any
 
-from ._library import load_library, package_version, problem_table
+from ._library import bind_fast_calls, load_library, package_version, problem_table
 from ._problem import Problem
 from ._study import BudgetSpent, Run, Study, StudyCheck, check
 
 __version__: str = package_version()
 
 _shared_library = load_library(__version__)
+bind_fast_calls(_shared_library)
 #: Every problem of the library's table, by name.
 problems: dict[str, Problem] = {name: Problem(_shared_library, index, name, dimension, description)
                                 for index, name, dimension, description in problem_table(_shared_library)}

@@ -93,6 +93,16 @@ def _type_studies(library):
     library.objeval_last_error.argtypes, library.objeval_last_error.restype = [], ctypes.c_char_p
 
 
+def bind_fast_calls(library: ctypes.CDLL) -> None:
+    """Hands the compiled calls, where this Python has them, the library's functions."""
+    from . import _problem
+
+    if _problem._calls is not None:
+        address = lambda f: ctypes.cast(f, ctypes.c_void_p).value  # noqa: E731
+        _problem._calls.bind(address(library.objeval_evaluate_double), address(library.objeval_evaluate_strided),
+                             address(library.objeval_run_evaluate_double), address(library.objeval_run_evaluate_strided))
+
+
 def problem_table(library: ctypes.CDLL) -> Iterator[tuple[int, str, int, str]]:
     """(index, name, dimension, description) of each problem the library has."""
     for index in range(library.objeval_problem_count()):

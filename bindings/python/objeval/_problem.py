@@ -15,6 +15,32 @@ try:
 except ImportError:  # plain sequences still work
     _np = None
 
+
+def _compiled_calls():
+    """The calls at the C call's cost (_calls.c), where this Python has them:
+    built into the package, or named by OBJEVAL_CALLS, as a build's tests
+    name theirs; None, for the ctypes path, where not."""
+    import os
+
+    override = os.environ.get("OBJEVAL_CALLS")
+    if override:
+        import importlib.machinery
+        import importlib.util
+
+        loader = importlib.machinery.ExtensionFileLoader("objeval._calls", override)
+        spec = importlib.util.spec_from_file_location("objeval._calls", override, loader=loader)
+        module = importlib.util.module_from_spec(spec)
+        loader.exec_module(module)
+        return module
+    try:
+        from . import _calls
+    except ImportError:
+        return None
+    return _calls
+
+
+_calls = _compiled_calls()
+
 if TYPE_CHECKING:
     import numpy.typing as npt
 
@@ -92,6 +118,7 @@ class Problem:
         self.description = description
         self._library = library
         self._index = index
+        self._fast = (index, 0) if _calls is not None else None  # what _calls takes: a problem, or a run
         self.__doc__ = f"{name}: {description}\n\n{Problem.__doc__}"
 
     def _evaluate(self, points, count, values, threads):
@@ -104,6 +131,10 @@ class Problem:
     def _check(self, status):
         if status != 0:  # the arguments were checked here: a fault of this package
             raise RuntimeError(f"{self.name}: {self._library.objeval_status_message(status).decode()}")
+
+    def _raise_status(self, status, evaluated):
+        """What a call that returned `status`, having evaluated `evaluated` points, raises."""
+        self._check(status)
 
     def __repr__(self) -> str:
         return f"objeval.{self.name} (dimension {self.dimension})"
@@ -129,6 +160,27 @@ class Problem:
 
     def __call__(self, x: Any, threads: int = 1) -> float | Values:
         """The value at one point, or the values of a batch: see the class."""
+        fast = self._fast
+        if fast is not None and type(threads) is int and threads >= 0:
+            # A point, or a batch of a NumPy array, straight to the library;
+            # anything else (or an error to say) takes the path below.
+            if _np is not None and type(x) is _np.ndarray and x.ndim == 2:
+                values = _np.empty(x.shape[0], dtype=_np.float32)
+                done = _calls.batch(fast[0], fast[1], self.dimension, x, values, threads)
+                if done == 0:
+                    return values
+                if done is not None:
+                    try:
+                        self._raise_status(*done)
+                    except PartlyEvaluated as partly:
+                        partly.values = values[: partly.evaluated]
+                        raise
+            else:
+                value = _calls.point(fast[0], fast[1], self.dimension, x)
+                if type(value) is float:
+                    return value
+                if value is not None:  # a status: nothing was evaluated
+                    self._raise_status(value, 0)
         if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
             raise TypeError(f"{self.name}: threads is a count of threads, got {type(threads).__name__}")
         if threads < 0:

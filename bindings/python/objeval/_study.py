@@ -156,6 +156,7 @@ class Run(Problem):
     def __init__(self, problem: Problem, handle: ctypes.c_void_p, budget: int = 0) -> None:
         super().__init__(problem._library, problem._index, problem.name, problem.dimension, problem.description)
         self._run = handle
+        self._fast = (handle.value, 1) if self._fast is not None else None
         self._budget = budget
         _live_runs.add(self)
 
@@ -193,7 +194,7 @@ class Run(Problem):
 
     def _finish(self, how) -> None:
         if self._run is not None:
-            handle, self._run = self._run, None
+            handle, self._run, self._fast = self._run, None, None
             _live_runs.discard(self)
             _raise_for(self._library, how(handle), f"a run of {self.name}")
 
@@ -238,8 +239,11 @@ class Run(Problem):
         return self._run
 
     def _counted(self, status, evaluated):
+        self._raise_status(status, evaluated.value)
+
+    def _raise_status(self, status, evaluated):
         if status == _BUDGET_SPENT:
-            raise BudgetSpent(f"objeval: {self.name}: {self._library.objeval_last_error().decode()}", evaluated.value)
+            raise BudgetSpent(f"objeval: {self.name}: {self._library.objeval_last_error().decode()}", evaluated)
         _raise_for(self._library, status, f"a run of {self.name}")
 
     def _evaluate(self, points, count, values, threads):
