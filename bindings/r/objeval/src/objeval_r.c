@@ -66,6 +66,55 @@ static SEXP objeval_r_evaluate(SEXP problem, SEXP x, SEXP count_, SEXP rows_, SE
   return result;
 }
 
+/* The calls optimisers make, at the C call's cost: x a double vector of
+ * one point, or a double matrix of a point per row (a dimension-by-1
+ * matrix is one point, as evaluate() takes it). Anything else, an integer
+ * vector, a data frame, a wrong shape, a bad option, is NULL: the R path
+ * takes it, and says what is wrong. */
+static int fast_shape(SEXP x, size_t dimension, size_t* count, int* rows) {
+  if (TYPEOF(x) != REALSXP) return 0;
+  SEXP const dim = getAttrib(x, R_DimSymbol);
+  if (dim == R_NilValue || XLENGTH(dim) == 1) {
+    *count = 1, *rows = 0;
+    return (size_t)XLENGTH(x) == dimension;
+  }
+  if (XLENGTH(dim) != 2 || TYPEOF(dim) != INTSXP) return 0;
+  size_t const n = (size_t)INTEGER(dim)[0], d = (size_t)INTEGER(dim)[1];
+  if (d == 1 && n == dimension && dimension != 1) {
+    *count = 1, *rows = 0;
+    return 1;
+  }
+  *count = n, *rows = 1;
+  return d == dimension && n > 0;
+}
+
+/* `threads`, or where it is NULL options(objeval.threads), or 1; -1 where
+ * it is not a count. */
+static double fast_threads(SEXP threads) {
+  SEXP const option = threads != R_NilValue ? threads : GetOption1(install("objeval.threads"));
+  if (option == R_NilValue) return 1;
+  if (!isNumeric(option) || XLENGTH(option) != 1) return -1;
+  double const t = asReal(option);
+  return ISNAN(t) || t < 0 || t != floor(t) ? -1 : t > 4294967295.0 ? 4294967295.0 : t;
+}
+
+static SEXP objeval_r_fast(SEXP name, SEXP x, SEXP threads_) {
+  if (TYPEOF(name) != STRSXP || XLENGTH(name) != 1 || STRING_ELT(name, 0) == NA_STRING) return R_NilValue;
+  size_t const index = objeval_problem_find(CHAR(STRING_ELT(name, 0)));
+  size_t count;
+  int rows;
+  if (index == OBJEVAL_NO_PROBLEM || !fast_shape(x, objeval_problem_at(index)->dimension, &count, &rows))
+    return R_NilValue;
+  double const threads = fast_threads(threads_);
+  if (threads < 0) return R_NilValue;
+  size_t const dimension = objeval_problem_at(index)->dimension;
+  SEXP result = PROTECT(allocVector(REALSXP, (R_xlen_t)count));
+  objeval_status const status = objeval_evaluate_doubles(index, REAL(x), count, rows ? 1 : dimension,
+                                                         rows ? count : 1, REAL(result), (unsigned)threads);
+  UNPROTECT(1);
+  return status == OBJEVAL_OK ? result : R_NilValue;
+}
+
 /* Studies: a study and a run are external pointers; a run that is
  * collected unended is ended then, so that no run is lost. */
 static void study_closed(SEXP study) {
@@ -141,6 +190,26 @@ static SEXP objeval_r_run_evaluate(SEXP run, SEXP x, SEXP count_, SEXP rows_, SE
   return result;
 }
 
+/* The same through a run, as objeval_r_fast takes x: the values with
+ * attribute "evaluated", or NULL for the R path. */
+static SEXP objeval_r_run_fast(SEXP run, SEXP dimension_, SEXP x) {
+  objeval_run* r = (objeval_run*)R_ExternalPtrAddr(run);
+  size_t count;
+  int rows;
+  size_t const dimension = (size_t)REAL(dimension_)[0];
+  double const threads = fast_threads(R_NilValue);
+  if (r == NULL || threads < 0 || !fast_shape(x, dimension, &count, &rows)) return R_NilValue;
+  SEXP result = PROTECT(allocVector(REALSXP, (R_xlen_t)count));
+  size_t evaluated = 0;
+  objeval_status const status = objeval_run_evaluate_doubles(r, REAL(x), count, rows ? 1 : dimension,
+                                                             rows ? count : 1, REAL(result), (unsigned)threads,
+                                                             &evaluated);
+  if (status != OBJEVAL_OK && status != OBJEVAL_BUDGET_SPENT) fail_with(status, "a run");
+  setAttrib(result, install("evaluated"), ScalarReal((double)evaluated));
+  UNPROTECT(1);
+  return result;
+}
+
 /* list(evaluations, best, best point): `dimension` numbers. */
 static SEXP objeval_r_run_state(SEXP run, SEXP dimension) {
   objeval_run* r = live_run(run);
@@ -173,6 +242,8 @@ static R_CallMethodDef const calls[] = {
     {"objeval_r_problems", (DL_FUNC)&objeval_r_problems, 0},
     {"objeval_r_find", (DL_FUNC)&objeval_r_find, 1},
     {"objeval_r_evaluate", (DL_FUNC)&objeval_r_evaluate, 5},
+    {"objeval_r_fast", (DL_FUNC)&objeval_r_fast, 3},
+    {"objeval_r_run_fast", (DL_FUNC)&objeval_r_run_fast, 3},
     {"objeval_r_study_open", (DL_FUNC)&objeval_r_study_open, 4},
     {"objeval_r_study_close", (DL_FUNC)&objeval_r_study_close, 1},
     {"objeval_r_run_start", (DL_FUNC)&objeval_r_run_start, 4},
