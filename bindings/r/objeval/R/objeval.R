@@ -140,12 +140,14 @@ study_run <- function(study, problem, budget = NULL, ...) {
   # x alone, as nloptr takes an objective: the thread count is options(objeval.threads).
   f <- function(x) {
     values <- .Call(objeval_r_run_fast, pointer, dimension, x)
+    if (is.double(values)) return(values)  # every point evaluated
     if (is.null(values)) {
       p <- as_points(problem, dimension, x, getOption("objeval.threads", 1L))
       values <- .Call(objeval_r_run_evaluate, pointer, p$x, p$count, p$rows, p$threads)
+      values <- list(`attr<-`(values, "evaluated", NULL), attr(values, "evaluated"))
     }
-    evaluated <- attr(values, "evaluated")
-    attr(values, "evaluated") <- NULL
+    evaluated <- values[[2]]
+    values <- values[[1]]
     if (evaluated < length(values)) {
       stop(structure(class = c("objeval_budget_spent", "error", "condition"),
                      list(message = sprintf("objeval: %s: the run's budget is spent: %d of %d points evaluated",

@@ -91,7 +91,9 @@ static int fast_shape(SEXP x, size_t dimension, size_t* count, int* rows) {
 /* `threads`, or where it is NULL options(objeval.threads), or 1; -1 where
  * it is not a count. */
 static double fast_threads(SEXP threads) {
-  SEXP const option = threads != R_NilValue ? threads : GetOption1(install("objeval.threads"));
+  static SEXP name = NULL;
+  if (name == NULL) name = install("objeval.threads");
+  SEXP const option = threads != R_NilValue ? threads : GetOption1(name);
   if (option == R_NilValue) return 1;
   if (!isNumeric(option) || XLENGTH(option) != 1) return -1;
   double const t = asReal(option);
@@ -190,8 +192,9 @@ static SEXP objeval_r_run_evaluate(SEXP run, SEXP x, SEXP count_, SEXP rows_, SE
   return result;
 }
 
-/* The same through a run, as objeval_r_fast takes x: the values with
- * attribute "evaluated", or NULL for the R path. */
+/* The same through a run, as objeval_r_fast takes x: the values where
+ * every point was evaluated; where the budget ended the call, list(values,
+ * evaluated); NULL for the R path. */
 static SEXP objeval_r_run_fast(SEXP run, SEXP dimension_, SEXP x) {
   objeval_run* r = (objeval_run*)R_ExternalPtrAddr(run);
   size_t count;
@@ -205,7 +208,13 @@ static SEXP objeval_r_run_fast(SEXP run, SEXP dimension_, SEXP x) {
                                                              rows ? count : 1, REAL(result), (unsigned)threads,
                                                              &evaluated);
   if (status != OBJEVAL_OK && status != OBJEVAL_BUDGET_SPENT) fail_with(status, "a run");
-  setAttrib(result, install("evaluated"), ScalarReal((double)evaluated));
+  if (status == OBJEVAL_BUDGET_SPENT) {
+    SEXP const partly = PROTECT(allocVector(VECSXP, 2));
+    SET_VECTOR_ELT(partly, 0, result);
+    SET_VECTOR_ELT(partly, 1, ScalarReal((double)evaluated));
+    UNPROTECT(2);
+    return partly;
+  }
   UNPROTECT(1);
   return result;
 }
