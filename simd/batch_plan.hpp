@@ -8,7 +8,9 @@
 // and any count in the blocks that cost least by that measure: 49 points
 // of quadobj (8 a register with AVX-512, 6 registers a whole block) in two
 // blocks of four registers, not a whole block and one of a single point.
-// Counts past four whole blocks go in whole blocks first. The baseline
+// A count of whole blocks, as a thread's share is, goes in whole blocks, in
+// one run whose next block is filled while the one before is summed; counts
+// past four whole blocks go in whole blocks first. The baseline
 // version, whose fused multiply-adds are done in software, takes whole
 // blocks alone: its speed is not what a caller of few points waits on.
 //
@@ -66,6 +68,10 @@ struct block_plan {
 template <std::size_t Most, std::size_t P, std::size_t Bytes, class Blocks>
 OBJEVAL_INLINE void run_plan(std::size_t count, Blocks const& blocks) {
   using plan = block_plan<Most, P, Bytes>;
+  if (count % plan::whole == 0) {  // whole blocks in one run, each filled while the one before is summed
+    blocks(std::integral_constant<std::size_t, Most>{}, 0, count);
+    return;
+  }
   std::size_t first = 0;
   if (count > plan::limit) {
     first = (count - plan::limit + plan::whole - 1) / plan::whole * plan::whole;
