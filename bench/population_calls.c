@@ -37,10 +37,10 @@ static double median(double* values, int count) {
   return values[count / 2];
 }
 
-enum { layouts = 6 };
+enum { layouts = 7 };
 static char const* const layout_names[layouts] = {
     "floats as rows",          "floats, rows of a wider array", "doubles as rows",
-    "doubles as rows, into doubles", "doubles in columns", "doubles in columns, into doubles"};
+    "doubles as rows, into doubles", "doubles in columns", "doubles in columns, into doubles", "floats in columns"};
 
 struct call {
   size_t problem, dimension, count;
@@ -48,6 +48,7 @@ struct call {
   float const* spread;       /* the same, the rows of an array twice as wide */
   double const* wide;        /* count rows of doubles */
   double const* columns;     /* a column-major count-by-dimension matrix */
+  float const* float_columns; /* the same of floats */
   float* values;
   double* wide_values;
 };
@@ -60,7 +61,8 @@ static objeval_status make_call(struct call const* c, int layout) {
     case 2: return objeval_evaluate_double(c->problem, c->wide, n, d, 1, c->values, 1);
     case 3: return objeval_evaluate_doubles(c->problem, c->wide, n, d, 1, c->wide_values, 1);
     case 4: return objeval_evaluate_double(c->problem, c->columns, n, 1, n, c->values, 1);
-    default: return objeval_evaluate_doubles(c->problem, c->columns, n, 1, n, c->wide_values, 1);
+    case 5: return objeval_evaluate_doubles(c->problem, c->columns, n, 1, n, c->wide_values, 1);
+    default: return objeval_evaluate_strided(c->problem, c->float_columns, n, 1, n, c->values, 1);
   }
 }
 
@@ -101,22 +103,23 @@ int main(int argc, char** argv) {
     float* spread = calloc(2 * most * d, sizeof(float));
     double* wide = malloc(most * d * sizeof(double));
     double* columns = malloc(most * d * sizeof(double));
+    float* float_columns = malloc(most * d * sizeof(float));
     float* values = malloc(n * sizeof(float));
     double* wide_values = malloc(most * sizeof(double));
-    if (!rows || !spread || !wide || !columns || !values || !wide_values) return 1;
+    if (!rows || !spread || !wide || !columns || !float_columns || !values || !wide_values) return 1;
     srand(7);
     for (size_t k = 0; k < n * d; ++k) rows[k] = (float)rand() / (float)RAND_MAX * 2.0f - 1.0f;
     for (size_t k = 0; k < most * d; ++k) spread[k / d * 2 * d + k % d] = rows[k], wide[k] = rows[k];
-    struct call one = {problem, d, 1, rows, spread, wide, wide, values, wide_values};
-    struct call batch = {problem, d, large, rows, spread, wide, wide, values, wide_values};
+    struct call one = {problem, d, 1, rows, spread, wide, wide, rows, values, wide_values};
+    struct call batch = {problem, d, large, rows, spread, wide, wide, rows, values, wide_values};
     double const point = timed(&one, 0, 0.3), per_point = timed(&batch, 0, 1.0) / (double)large;
     printf("%s: one point %.2f us; %zu points %.1f ns a point; floor(b) = max(%.2f us, b x %.1f ns)\n", p->name,
            1e6 * point, large, 1e9 * per_point, 1e6 * point, 1e9 * per_point);
     double ratios[layouts][512];
     for (size_t b = 1; b <= most && b <= 512; ++b) {
       for (size_t k = 0; k < b; ++k)
-        for (size_t j = 0; j < d; ++j) columns[j * b + k] = rows[k * d + j];
-      struct call c = {problem, d, b, rows, spread, wide, columns, values, wide_values};
+        for (size_t j = 0; j < d; ++j) float_columns[j * b + k] = (float)(columns[j * b + k] = rows[k * d + j]);
+      struct call c = {problem, d, b, rows, spread, wide, columns, float_columns, values, wide_values};
       double const floor = point > (double)b * per_point ? point : (double)b * per_point;
       if (every) printf("  %3zu points:", b);
       for (int layout = 0; layout < layouts; ++layout) {
@@ -136,7 +139,7 @@ int main(int argc, char** argv) {
       printf("  %-33s one point %.2f, counts 2-%zu: worst %.2f (%zu points), median %.2f\n", layout_names[layout],
              ratios[layout][0], counted, ratios[layout][worst - 1], worst, median(sorted, (int)counted - 1));
     }
-    free(rows), free(spread), free(wide), free(columns), free(values), free(wide_values);
+    free(rows), free(spread), free(wide), free(columns), free(float_columns), free(values), free(wide_values);
   }
   return 0;
 }
