@@ -19,6 +19,7 @@ from typing import Any
 
 from ._library import bind_fast_calls, load_library, package_version, problem_table
 from ._problem import Problem
+from ._experiment import Experiment, ExperimentFailed, ExperimentReport, run_seed
 from ._study import BudgetSpent, Run, Study, StudyCheck, check
 
 __version__: str = package_version()
@@ -46,4 +47,4 @@ def evaluate(name: str, x: Any, threads: int = 1) -> Any:
 
 
 __all__ = ["Problem", "problems", "problem", "evaluate", "doorcost", "quadobj", "Study", "Run", "BudgetSpent",
-           "StudyCheck", "check", "__version__"]
+           "StudyCheck", "check", "Experiment", "ExperimentFailed", "ExperimentReport", "run_seed", "__version__"]
