@@ -311,6 +311,8 @@ outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli:
 // many, by design, so adding to the runs there says nothing.
 std::unique_ptr<objeval::study::run_log> start_run(objeval::points_cli::settings const& chosen) {
   auto attributes = objeval::study::parse_attributes(chosen.attributes);
+  if (std::none_of(attributes.begin(), attributes.end(), [](auto const& a) { return a.first == "language"; }))
+    attributes.emplace_back("language", "objeval-eval " OBJEVAL_VERSION_TEXT);
   unsigned const options = objeval::study::add_runs | (chosen.durable ? objeval::study::durable : 0);
   auto study = objeval::study::open_study(std::string(chosen.log_folder), std::string(chosen.algorithm),
                                           std::string(chosen.info), options);

@@ -146,7 +146,8 @@ TEST(ObjevalEval, ABudgetIsTheNumberItsTextWrites) {
   }
   EXPECT_EQ(run_eval(dir, study + "5 --attribute seed=7 --attribute note=by\\ hand", text).status, 3);
   std::string const meta = dir.read("study/a/IOHprofiler_f2_quadobj_run5.json").value_or("");
-  EXPECT_NE(meta.find("\"seed\": \"7\", \"note\": \"by hand\""), std::string::npos) << meta;
+  EXPECT_NE(meta.find("\"seed\": \"7\", \"note\": \"by hand\", \"language\": \"objeval-eval "), std::string::npos)
+      << meta;
   EXPECT_EQ(run_eval(dir, study + "5 --attribute evals=3", text).status, 2);  // the meta file's own name
 }
 
