@@ -12,15 +12,12 @@
  *   batch_per_point PROBLEM COUNT REPEATS [LAYOUT [THREADS]] */
 #include <objeval/objeval.h>
 
+#include "timing.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-
-static int by_value(const void* a, const void* b) {
-  double const x = *(const double*)a, y = *(const double*)b;
-  return (x > y) - (x < y);
-}
 
 int main(int argc, char** argv) {
   if (argc < 4 || argc > 6) {

@@ -9,21 +9,12 @@
 #define _POSIX_C_SOURCE 200809L
 #include <objeval/objeval.h>
 
+#include "timing.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-
-static double now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
-}
-
-static int by_value(const void* a, const void* b) {
-  double const x = *(const double*)a, y = *(const double*)b;
-  return (x > y) - (x < y);
-}
 
 enum { blocks = 9, calls = 2000, count = 15 };
 
@@ -48,8 +39,7 @@ static double block(struct call const* c) {
 static double median_block(struct call const* c) {
   double times[blocks];
   for (int b = 0; b < blocks; ++b) times[b] = block(c);
-  qsort(times, blocks, sizeof *times, by_value);
-  return times[blocks / 2];
+  return median(times, blocks);
 }
 
 int main(int argc, char** argv) {
@@ -78,8 +68,7 @@ int main(int argc, char** argv) {
     through.run = run;
     double ratios[blocks];
     for (int b = 0; b < blocks; ++b) ratios[b] = block(&through) / block(&by_rows);
-    qsort(ratios, blocks, sizeof *ratios, by_value);
-    printf("%.2f\n", ratios[blocks / 2]);
+    printf("%.2f\n", median(ratios, blocks));
     objeval_run_discard(run);
     objeval_study_close(study);
     char command[128];

@@ -16,26 +16,12 @@
 #define _POSIX_C_SOURCE 200809L
 #include <objeval/objeval.h>
 
+#include "timing.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-
-static double now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
-}
-
-static int by_value(const void* a, const void* b) {
-  double const x = *(const double*)a, y = *(const double*)b;
-  return (x > y) - (x < y);
-}
-
-static double median(double* values, int count) {
-  qsort(values, (size_t)count, sizeof *values, by_value);
-  return values[count / 2];
-}
 
 enum { layouts = 7 };
 static char const* const layout_names[layouts] = {
@@ -80,7 +66,7 @@ static double timed(struct call const* c, int layout, double budget) {
     }
     samples[count++] = now() - start;
   }
-  return median(samples, count);
+  return median(samples, (size_t)count);
 }
 
 int main(int argc, char** argv) {
@@ -137,7 +123,7 @@ int main(int argc, char** argv) {
       double sorted[512];
       memcpy(sorted, ratios[layout] + 1, (counted - 1) * sizeof(double));
       printf("  %-33s one point %.2f, counts 2-%zu: worst %.2f (%zu points), median %.2f\n", layout_names[layout],
-             ratios[layout][0], counted, ratios[layout][worst - 1], worst, median(sorted, (int)counted - 1));
+             ratios[layout][0], counted, ratios[layout][worst - 1], worst, median(sorted, counted - 1));
     }
     free(rows), free(spread), free(wide), free(columns), free(float_columns), free(values), free(wide_values);
   }

@@ -8,26 +8,12 @@
  */
 #include <objeval/objeval.h>
 
+#include "timing.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
-
-static double now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
-}
-
-static int by_value(const void* a, const void* b) {
-  double const x = *(const double*)a, y = *(const double*)b;
-  return (x > y) - (x < y);
-}
-
-static double median(double* values, int count) {
-  qsort(values, (size_t)count, sizeof *values, by_value);
-  return values[count / 2];
-}
 
 int main(int argc, char** argv) {
   int const rounds = argc > 1 ? atoi(argv[1]) : 21;
@@ -60,8 +46,8 @@ int main(int argc, char** argv) {
       ratio[r] = logged[r] / plain[r];
     }
     printf("%s, %zu points, %u thread%s: unlogged %.2f ms, logged %.2f ms, logged to unlogged %.3f (median of %d)\n",
-           objeval_problem_at(problem)->name, count, threads, threads == 1 ? "" : "s", 1e3 * median(plain, rounds),
-           1e3 * median(logged, rounds), median(ratio, rounds), rounds);
+           objeval_problem_at(problem)->name, count, threads, threads == 1 ? "" : "s", 1e3 * median(plain, (size_t)rounds),
+           1e3 * median(logged, (size_t)rounds), median(ratio, (size_t)rounds), rounds);
     free(points), free(values), free(plain), free(logged), free(ratio);
   }
   objeval_study_close(study);

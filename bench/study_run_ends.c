@@ -10,26 +10,12 @@
  */
 #include <objeval/objeval.h>
 
+#include "timing.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-
-static double now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
-}
-
-static int by_value(const void* a, const void* b) {
-  double const x = *(const double*)a, y = *(const double*)b;
-  return (x > y) - (x < y);
-}
-
-static double median(double* values, size_t count) {
-  qsort(values, count, sizeof *values, by_value);
-  return values[count / 2];
-}
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -112,7 +112,6 @@ objeval_status end_run(objeval_run* run, End const& end) {
   });
 }
 
-
 }  // namespace
 
 extern "C" {
