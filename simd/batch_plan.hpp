@@ -33,11 +33,18 @@ namespace objeval {
 // AVX-512's 32 registers one more between or past them: 6 where the whole
 // block is 4 (doorcost's 96 points cost 1.33 times its 64), 5 where it is 6
 // (quadobj's 33 to 40 points cost a whole block's 48 else). The baseline
-// version takes whole blocks alone.
+// version takes whole blocks alone, and so do instrumented builds: the
+// sanitizers make each size's sum anew, minutes of compiling each, and the
+// part-filled blocks they are to check are the same code at every size.
+#if defined(OBJEVAL_INLINE_FREELY)
+template <std::size_t Most, std::size_t Bytes>
+inline constexpr std::array<std::size_t, 4> block_sizes = {Most, Most, Most, Most};
+#else
 template <std::size_t Most, std::size_t Bytes>
 inline constexpr std::array<std::size_t, 4> block_sizes = {
     Most, Bytes < 32 || Most < 4 ? Most : 4, Bytes < 32 || Most < 2 ? Most : 2,
     Bytes < 64 || Most < 4 ? Most : Most == 6 ? 5 : 6};
+#endif
 
 // The plan for blocks of those sizes, `P` lanes a register: first[b], the
 // registers of the first block for a count of b points left.
