@@ -59,16 +59,20 @@ OBJEVAL_INLINE void narrow_to_float(double const* in, Reg& out) {
 
 // Zeros a register, as a register: loops of plain zero assignments to a
 // block's slots became a call to memset a slot (a quarter of a small
-// block's time for doorcost's columns).
+// block's time for doorcost's columns). A zero the compiler cannot see,
+// spread over the register, keeps them stores of registers.
 template <class Reg>
 OBJEVAL_INLINE void clear(Reg& out) {
-  Reg zero{};
+  using T = std::remove_cvref_t<decltype(out[0])>;
+  T zero = 0;
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-  __asm__("" : "+v"(zero));
+  __asm__("" : "+x"(zero));
 #elif defined(__GNUC__) && defined(__aarch64__)
   __asm__("" : "+w"(zero));
+#elif defined(__GNUC__)
+  __asm__("" : "+m"(zero));
 #endif
-  out = zero;
+  out = Reg{} + zero;
 }
 
 namespace detail {
@@ -77,6 +81,19 @@ typedef double doubles_of_4 __attribute__((vector_size(32)));
 typedef float floats_of_8 __attribute__((vector_size(32)));
 typedef float floats_of_4 __attribute__((vector_size(16)));
 typedef long long mask_of_4 __attribute__((vector_size(32)));
+
+#if OBJEVAL_MULTIVERSION
+// The first `taken` doubles at `in`, zeros after, nothing past them read.
+// Not forced inline: only a version built for the instruction set takes
+// them in.
+OBJEVAL_TARGET_V4 inline void masked_load(double const* in, std::size_t taken, doubles_of_8& out) {
+  out = __builtin_ia32_loadupd512_mask(in, doubles_of_8{}, static_cast<unsigned char>((1u << taken) - 1));
+}
+OBJEVAL_TARGET_V3 inline void masked_load(double const* in, std::size_t taken, doubles_of_4& out) {
+  mask_of_4 const m{0 < taken ? -1 : 0, 1 < taken ? -1 : 0, 2 < taken ? -1 : 0, 3 < taken ? -1 : 0};
+  out = __builtin_ia32_maskloadpd256(reinterpret_cast<doubles_of_4 const*>(in), m);
+}
+#endif
 }  // namespace detail
 
 // The first `n` (below the register's count) of the doubles at `in` into a
@@ -94,17 +111,15 @@ OBJEVAL_INLINE void narrow_part_to_float(double const* in, std::size_t n, Reg& o
     using loaded = std::conditional_t<per_load == 8, detail::doubles_of_8, detail::doubles_of_4>;
     using narrowed = std::conditional_t<per_load == 8, detail::floats_of_8, detail::floats_of_4>;
     auto const load = [in, n](std::size_t from) OBJEVAL_INLINE_LAMBDA {
-      std::size_t const taken = n > from ? (n - from < per_load ? n - from : per_load) : 0;
-      if constexpr (per_load == 8) {
-        return __builtin_ia32_loadupd512_mask(in + from, loaded{}, static_cast<unsigned char>((1u << taken) - 1));
-      } else {
-        detail::mask_of_4 const m{0 < taken ? -1 : 0, 1 < taken ? -1 : 0, 2 < taken ? -1 : 0, 3 < taken ? -1 : 0};
-        return __builtin_ia32_maskloadpd256(reinterpret_cast<loaded const*>(in + from), m);
-      }
+      loaded values;
+      detail::masked_load(in + from, n > from ? (n - from < per_load ? n - from : per_load) : 0, values);
+      return values;
     };
     if constexpr (std::is_same_v<T, double>) {
       narrowed rounded = __builtin_convertvector(load(0), narrowed);
-      __asm__("" : "+v"(rounded));  // keeps the rounding: see rounded_to_float
+#if !defined(__clang__)
+      __asm__("" : "+v"(rounded));  // keeps the rounding from GCC 12: see rounded_to_float
+#endif
       out = __builtin_convertvector(rounded, Reg);
     } else {
       narrowed const low = __builtin_convertvector(load(0), narrowed);
