@@ -160,12 +160,18 @@ class Experiment:
         import fcntl
 
         lock = open(self.folder / "objeval-experiment.lock", "w")  # one run() a folder at a time: it tidies
-        try:
-            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-        except BlockingIOError:
-            lock.close()
-            raise RuntimeError(f"objeval: another run() is making the runs of {self.folder}") from None
+        deadline = time.monotonic() + 5  # a killed run()'s processes may take a moment to be gone
+        while True:
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                break
+            except BlockingIOError:
+                if time.monotonic() > deadline:
+                    lock.close()
+                    raise RuntimeError(f"objeval: another run() is making the runs of {self.folder}") from None
+                time.sleep(0.05)
         with lock:
+            self._lock = os.fstat(lock.fileno())
             return self._run_locked(jobs, client)
 
     def _run_locked(self, jobs, client):
@@ -205,7 +211,9 @@ class Experiment:
             for task in tasks:
                 yield _run_cell(*task)
         else:
-            with concurrent.futures.ProcessPoolExecutor(max_workers=jobs) as pool:
+            lock = (self._lock.st_dev, self._lock.st_ino)
+            with concurrent.futures.ProcessPoolExecutor(max_workers=jobs, initializer=_forget_lock,
+                                                        initargs=(lock,)) as pool:
                 futures = [pool.submit(_run_cell, *task) for task in tasks]
                 try:
                     for future in concurrent.futures.as_completed(futures):
@@ -274,6 +282,18 @@ class Experiment:
                 meta.unlink()
                 (meta.parent / scenario["path"]).unlink(missing_ok=True)
         return set(ended)
+
+
+def _forget_lock(lock: tuple[int, int]) -> None:
+    """In a forked worker: closes the copy of run()'s lock it inherited, so
+    that the lock goes with run()'s own process."""
+    for fd in range(3, 256):
+        try:
+            status = os.fstat(fd)
+        except OSError:
+            continue
+        if (status.st_dev, status.st_ino) == lock:
+            os.close(fd)
 
 
 class _Progress:

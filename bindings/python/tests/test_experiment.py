@@ -24,7 +24,7 @@ ALGORITHMS = textwrap.dedent('''
     def random_search(run, rng):
         while True:
             run(rng.uniform(-1, 1, (20, run.dimension)))
-            time.sleep(0.002)  # slow enough to be killed part way
+            time.sleep(0.005)  # slow enough to be killed part way
 
     def one_plus_one(run, rng):
         x = rng.uniform(-1, 1, run.dimension)
