@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   bytes in{data, size};
   std::size_t const problem = in.next() % objeval_problem_count();
   std::size_t const d = objeval_problem_at(problem)->dimension;
-  std::size_t const count = (in.next() | std::size_t{in.next() & 1} << 8) % 201;  // every count a population has
+  std::size_t const count = (in.next() | static_cast<std::size_t>(in.next() & 1) << 8) % 201;  // every count a population has
   std::size_t const point_stride = in.next() % (2 * d + 3), coordinate_stride = in.next() % 4;
   unsigned const kind = in.next() % 3;  // floats in; doubles in, floats out; doubles in and out
   unsigned const threads = in.next() % 3;
