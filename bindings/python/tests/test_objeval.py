@@ -130,3 +130,10 @@ def test_threads_give_the_results_of_one(problem):
         assert (bits(r) == bits(expected)).all()
     for threads in (2, 7, 0):
         assert (bits(problem(points[:1001], threads=threads)) == bits(expected[:1001])).all()
+
+
+def test_the_compiled_calls_serve_where_they_are_named():
+    """The build's tests name the compiled module (OBJEVAL_CALLS): these tests then go through it."""
+    if not os.environ.get("OBJEVAL_CALLS"):
+        pytest.skip("OBJEVAL_CALLS names no compiled calls: this run tests the ctypes path")
+    assert objeval._problem._calls is not None and objeval.quadobj._fast is not None
