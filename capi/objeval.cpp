@@ -9,6 +9,7 @@
 #include <objeval/objeval.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -37,6 +38,29 @@ objeval_status check_call(size_t problem, T const* points, size_t count, objeval
   return OBJEVAL_OK;
 }
 
+// Floats for a batch's values: the caller's own memory, unless it shares
+// memory with the points (values written over them), where blocks evaluated
+// at once would overwrite points not yet read; then a buffer, or null
+// without memory for one.
+class value_floats {
+ public:
+  template <class T>
+  value_floats(T const* points, std::size_t count, std::size_t dimension, objeval::strided layout, void* values,
+               std::size_t value_size) {
+    std::size_t const span = (count - 1) * layout.point_stride + (dimension - 1) * layout.coordinate_stride + 1;
+    auto const p = reinterpret_cast<std::uintptr_t>(points), v = reinterpret_cast<std::uintptr_t>(values);
+    if (count > 1 && v < p + span * sizeof(T) && p < v + count * value_size)
+      apart_.reset(new (std::nothrow) float[count]);
+    else
+      floats_ = static_cast<float*>(values);
+  }
+  float* get() const { return apart_ ? apart_.get() : floats_; }
+
+ private:
+  float* floats_ = nullptr;
+  std::unique_ptr<float[]> apart_;
+};
+
 // A checked call's points into float values: one point goes to the
 // one-point function, whatever its layout.
 template <class T>
@@ -56,27 +80,34 @@ objeval_status checked_strided(size_t problem, T const* points, size_t count, ob
                                unsigned threads) {
   objeval_status const status = check_call(problem, points, count, layout, values, sizeof(float));
   if (status != OBJEVAL_OK || count == 0) return status;
+  objeval::problem_entry const& entry = objeval::problems[problem];
+  value_floats const floats(points, count, entry.info.dimension, layout, values, sizeof(float));
+  if (floats.get() == nullptr) return OBJEVAL_COUNT_TOO_LARGE;
   objeval::default_float_state const state;
   return objeval::firewall([&] {
-    strided_values(objeval::problems[problem], points, count, layout, values, threads);
+    strided_values(entry, points, count, layout, floats.get(), threads);
+    if (floats.get() != values) std::memcpy(values, floats.get(), count * sizeof(float));
     return OBJEVAL_OK;
   });
 }
 
 // The values as floats into the first half of `values`' own memory, then
 // widened exactly in place from the last down, so that no float is
-// overwritten before it is read: no buffer, whatever the count.
+// overwritten before it is read: no buffer, whatever the count, unless the
+// values are written over the points.
 objeval_status checked_doubles(size_t problem, double const* points, size_t count, objeval::strided layout,
                                double* values, unsigned threads) {
   objeval_status const status = check_call(problem, points, count, layout, values, sizeof(double));
   if (status != OBJEVAL_OK || count == 0) return status;
+  objeval::problem_entry const& entry = objeval::problems[problem];
+  value_floats const floats(points, count, entry.info.dimension, layout, values, sizeof(double));
+  if (floats.get() == nullptr) return OBJEVAL_COUNT_TOO_LARGE;
   objeval::default_float_state const state;
   return objeval::firewall([&] {
-    auto* const floats = reinterpret_cast<float*>(values);
-    strided_values(objeval::problems[problem], points, count, layout, floats, threads);
+    strided_values(entry, points, count, layout, floats.get(), threads);
     for (std::size_t k = count; k-- > 0;) {
       float value;
-      std::memcpy(&value, floats + k, sizeof value);
+      std::memcpy(&value, floats.get() + k, sizeof value);
       double const widened = value;
       std::memcpy(values + k, &widened, sizeof widened);
     }
@@ -111,8 +142,11 @@ objeval_status objeval_evaluate(size_t problem, float const* points, size_t coun
     values[0] = p.one(points);
     return OBJEVAL_OK;
   }
+  value_floats const floats(points, count, p.info.dimension, {p.info.dimension, 1}, values, sizeof(float));
+  if (floats.get() == nullptr) return OBJEVAL_COUNT_TOO_LARGE;
   return objeval::firewall([&] {
-    p.batch(points, count, values, threads);
+    p.batch(points, count, floats.get(), threads);
+    if (floats.get() != values) std::memcpy(values, floats.get(), count * sizeof(float));
     return OBJEVAL_OK;
   });
 }

@@ -190,7 +190,6 @@ float objeval_run_best(objeval_run const* run, float* point) {
   return run->log->best();
 }
 
-
 objeval_status objeval_run_end(objeval_run* run) {
   return end_run(run, [](objeval::study::run_log& log) { log.end(); });
 }

@@ -198,6 +198,9 @@ TEST(CApi, EveryLayoutGivesTheFloatBatchBits) {
         ASSERT_EQ(objeval_evaluate_doubles(problem, doubles.data(), n, ps, vs, wide.data(), threads), OBJEVAL_OK);
         for (std::size_t p = 0; p < n; ++p) got[p] = static_cast<float>(wide[p]);
         EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0) << l.name << " into doubles";
+        std::vector<double> over = doubles;  // values written over the points, as a caller short of memory may
+        ASSERT_EQ(objeval_evaluate_doubles(problem, over.data(), n, ps, vs, over.data(), threads), OBJEVAL_OK);
+        EXPECT_EQ(std::memcmp(over.data(), wide.data(), n * sizeof(double)), 0) << l.name << " over its points";
         ASSERT_EQ(objeval_evaluate_strided(problem, floats.data(), n, ps, vs, got.data(), threads), OBJEVAL_OK);
         EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0) << l.name << " from floats";
       }

@@ -102,7 +102,9 @@ typedef enum objeval_status {
  * dimension floats, one point after the other; values receives count floats.
  * Returns OBJEVAL_OK; or a status above: each but OBJEVAL_INTERNAL_ERROR is
  * found before anything is written, and OBJEVAL_INTERNAL_ERROR may leave
- * some values written and others not. */
+ * some values written and others not. The values may be written over the
+ * points (the same memory): the batch is then evaluated into a buffer first,
+ * and OBJEVAL_COUNT_TOO_LARGE returned without memory for one. */
 OBJEVAL_API objeval_status objeval_evaluate(size_t problem, const float* points, size_t count, float* values,
                                             unsigned threads);
 /* The same for points laid out in any order, in float or double: value k
