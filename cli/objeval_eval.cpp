@@ -151,12 +151,19 @@ struct chunk {
   std::vector<piece> pieces;
   std::size_t used = 0;  // pieces of this chunk
 
-  // Splits the whole lines into pieces of about `bytes` each.
-  void split(std::size_t begin, std::size_t bytes) {
+  // Splits the whole lines into pieces of a whole number of `grain` lines,
+  // the most that fit in `bytes` at the first line's length: where lines are alike, a
+  // batch of whole blocks, which runs one block's code where a part-filled
+  // block would fault in another's. No line is counted: the points are
+  // read by the threads, not here.
+  void split(std::size_t begin, std::size_t bytes, std::size_t grain) {
     std::string_view const text = input.lines();
     used = 0;
+    if (begin >= text.size()) return;
+    std::size_t const line = std::min(text.find('\n', begin), text.size() - 1) + 1 - begin;
+    std::size_t const span = std::max<std::size_t>(bytes / line / grain, 1) * grain * line;
     while (begin < text.size()) {
-      std::size_t end = begin + bytes < text.size() ? text.find('\n', begin + bytes) : std::string_view::npos;
+      std::size_t end = begin + span <= text.size() ? text.find('\n', begin + span - 1) : std::string_view::npos;
       end = end == std::string_view::npos ? text.size() : end + 1;
       if (used == pieces.size()) pieces.emplace_back();
       pieces[used++].text = text.substr(begin, end - begin);
@@ -235,10 +242,11 @@ std::variant<objeval::points_cli::input_source, int> open_input(std::string_view
 // one chunk's pieces, one of them reads the next chunk and another prints
 // the values of the last. Chunks grow from small, so that the threads
 // start soon, to large, so that waiting for the slowest piece at each
-// chunk's end costs little. About 90 points a piece, at about ten bytes a
-// number: enough for whole blocks of the batch, few enough that the threads
-// finish a chunk together. Where the input pauses, the chunk is answered
-// whole before more is read.
+// chunk's end costs little. About 100 points a piece at about ten bytes a
+// number, down to a whole number of the problem's grain (64 doorcost
+// points, 96 quadobj): whole blocks of the batch, few enough that the
+// threads finish a chunk together. Where the input pauses, the chunk is
+// answered whole before more is read.
 outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli::input_source& in,
                answers& to) {
   outcome outcome;
@@ -262,7 +270,7 @@ outcome answer(objeval::points_cli::settings const& chosen, objeval::points_cli:
       header_pending = !end;
       begin = end.value_or(current->input.complete);
     }
-    current->split(begin, piece_bytes);
+    current->split(begin, piece_bytes, chosen.problem->grain);
 
     objeval::points_cli::input_chunk const& input = current->input;
     bool const read_ahead = !input.last && !input.paused && !input.too_long;
