@@ -22,16 +22,20 @@ def _compiled_calls():
     name theirs; None, for the ctypes path, where not."""
     import os
 
+    import sys
+
     override = os.environ.get("OBJEVAL_CALLS")
     if override:
-        import importlib.machinery
-        import importlib.util
-
-        loader = importlib.machinery.ExtensionFileLoader("objeval._calls", override)
-        spec = importlib.util.spec_from_file_location("objeval._calls", override, loader=loader)
-        module = importlib.util.module_from_spec(spec)
-        loader.exec_module(module)
-        return module
+        # The package is searched in that file's folder first, for this import only.
+        package_path = sys.modules[__package__].__path__
+        package_path.insert(0, os.path.dirname(os.path.abspath(override)))
+        try:
+            from . import _calls
+        finally:
+            del package_path[0]
+        if not os.path.samefile(_calls.__file__, override):
+            raise ImportError(f"OBJEVAL_CALLS names {override}, not a module named _calls")
+        return _calls
     try:
         from . import _calls
     except ImportError:
