@@ -66,6 +66,13 @@ static int layout_of(Py_buffer const* b, size_t dimension, int batch, size_t* co
   return 1;
 }
 
+/* x's buffer, or false (no error left set) where it has none of `flags`. */
+static int buffer_of(PyObject* x, Py_buffer* b, int flags) {
+  if (PyObject_GetBuffer(x, b, flags) == 0) return 1;
+  PyErr_Clear();
+  return 0;
+}
+
 /* Evaluates `count` points where `handle` is a problem's index (run 0) or a
  * run (run 1). Returns the status; `evaluated` the points a run counted. */
 static int evaluate(void* handle, int run, void const* points, int doubles, size_t count, size_t point_stride,
@@ -125,10 +132,7 @@ static PyObject* point(PyObject* self, PyObject* const* args, Py_ssize_t nargs) 
     status = evaluate(handle, run, values, 1, 1, (size_t)dimension, 1, &value, 1, &evaluated);
   } else {
     Py_buffer b;
-    if (PyObject_GetBuffer(x, &b, PyBUF_STRIDES | PyBUF_FORMAT) != 0) {
-      PyErr_Clear();
-      Py_RETURN_NONE;
-    }
+    if (!buffer_of(x, &b, PyBUF_STRIDES | PyBUF_FORMAT)) Py_RETURN_NONE;
     size_t count, point_stride, coordinate_stride;
     int doubles;
     if (!layout_of(&b, (size_t)dimension, 0, &count, &point_stride, &coordinate_stride, &doubles)) {
@@ -158,12 +162,8 @@ static PyObject* batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs) 
     Py_RETURN_NONE;
   }
   Py_buffer b, v;
-  if (PyObject_GetBuffer(x, &b, PyBUF_STRIDES | PyBUF_FORMAT) != 0) {
-    PyErr_Clear();
-    Py_RETURN_NONE;
-  }
-  if (PyObject_GetBuffer(out, &v, PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
-    PyErr_Clear();
+  if (!buffer_of(x, &b, PyBUF_STRIDES | PyBUF_FORMAT)) Py_RETURN_NONE;
+  if (!buffer_of(out, &v, PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) {
     PyBuffer_Release(&b);
     Py_RETURN_NONE;
   }
