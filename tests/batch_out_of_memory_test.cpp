@@ -134,6 +134,31 @@ TEST(BatchOutOfMemory, DoublesInEveryLayoutStillGetTheirBits) {
   }
 }
 
+// Values written over their own points need a buffer: without memory for
+// one, every call says so and leaves the points as they were, rather than
+// overwriting points another block has yet to read.
+TEST(BatchOutOfMemory, ValuesOverTheirPointsWithoutABufferTouchNothing) {
+  constexpr std::size_t count = 300;
+  for (std::size_t problem = 0; problem < objeval_problem_count(); ++problem) {
+    std::size_t const d = objeval_problem_at(problem)->dimension;
+    std::vector<float> floats(count * d);
+    std::vector<double> doubles(count * d);
+    for (std::size_t k = 0; k < floats.size(); ++k) doubles[k] = floats[k] = static_cast<float>(k % 7) * 0.25f;
+    std::vector<float> const floats_before = floats;
+    std::vector<double> const doubles_before = doubles;
+    objeval_status statuses[3];
+    {
+      refuse_memory const refusal(0);
+      statuses[0] = objeval_evaluate(problem, floats.data(), count, floats.data(), 1);
+      statuses[1] = objeval_evaluate_strided(problem, floats.data(), count, d, 1, floats.data(), 2);
+      statuses[2] = objeval_evaluate_doubles(problem, doubles.data(), count, d, 1, doubles.data(), 2);
+    }
+    for (objeval_status const status : statuses) EXPECT_EQ(status, OBJEVAL_COUNT_TOO_LARGE);
+    EXPECT_EQ(floats, floats_before) << objeval_problem_at(problem)->name;
+    EXPECT_EQ(doubles, doubles_before) << objeval_problem_at(problem)->name;
+  }
+}
+
 // A host's thread keeps its batch buffers from one batch to the next, until
 // it lets them go: objeval_release_threads frees the calling thread's, and
 // the next batch makes them again.
