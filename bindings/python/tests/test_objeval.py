@@ -7,6 +7,7 @@ are skipped."""
 import os
 import pathlib
 import subprocess
+import sys
 import threading
 
 import numpy as np
@@ -137,3 +138,19 @@ def test_the_compiled_calls_serve_where_they_are_named():
     if not os.environ.get("OBJEVAL_CALLS"):
         pytest.skip("OBJEVAL_CALLS names no compiled calls: this run tests the ctypes path")
     assert objeval._problem._calls is not None and objeval.quadobj._fast is not None
+
+
+@pytest.mark.parametrize("named", ["_calls.abi3.so", "another.so"])
+def test_objeval_calls_loads_the_file_it_names_or_refuses(named, tmp_path):
+    """A file beside a copy of the calls: that copy loads only when it is the file named."""
+    calls = os.environ.get("OBJEVAL_CALLS")
+    if not calls:
+        pytest.skip("OBJEVAL_CALLS names no compiled calls")
+    for name in ("_calls.abi3.so", "another.so"):
+        (tmp_path / name).write_bytes(pathlib.Path(calls).read_bytes())
+    run = subprocess.run([sys.executable, "-c", "import objeval; print(objeval._problem._calls.__file__)"],
+                         env={**os.environ, "OBJEVAL_CALLS": str(tmp_path / named)}, capture_output=True, text=True)
+    if named.startswith("_calls."):
+        assert run.returncode == 0 and run.stdout.strip() == str(tmp_path / named), run.stderr
+    else:
+        assert run.returncode != 0 and f"OBJEVAL_CALLS names {tmp_path / named}" in run.stderr
