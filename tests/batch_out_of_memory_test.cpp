@@ -62,6 +62,19 @@ void* operator new(std::size_t size, std::nothrow_t const&) noexcept {
 void* operator new(std::size_t size, std::align_val_t a, std::nothrow_t const&) noexcept {
   return allocate(size, std::size_t(a));
 }
+// The array forms too: a sanitizer's runtime does not send them to the above.
+void* operator new[](std::size_t size) { return allocate_or_throw(size, alignof(std::max_align_t)); }
+void* operator new[](std::size_t size, std::align_val_t a) { return allocate_or_throw(size, std::size_t(a)); }
+void* operator new[](std::size_t size, std::nothrow_t const&) noexcept {
+  return allocate(size, alignof(std::max_align_t));
+}
+void* operator new[](std::size_t size, std::align_val_t a, std::nothrow_t const&) noexcept {
+  return allocate(size, std::size_t(a));
+}
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
 void operator delete(void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete(void* p, std::align_val_t) noexcept { release(p); }
